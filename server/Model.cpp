@@ -1,0 +1,576 @@
+#include "Model.h"
+
+#include <cstring>
+
+namespace svc {
+
+namespace {
+
+// Members of a value are set through modifiers that take their own count;
+// this hands over a new value without leaking ours.
+template <class T>
+struct Owned {
+    T* v;
+    explicit Owned(T* value) : v(value) {}
+    ~Owned() { CORBA::remove_ref(v); }
+    operator T*() const { return v; }
+};
+
+template <class Seq, class T>
+void push(Seq& seq, T* value) {
+    const CORBA::ULong n = seq.length();
+    seq.length(n + 1);
+    seq[n] = value;  // adopts
+}
+
+template <class Seq>
+Seq* copy_seq(const Seq& from) {
+    Seq* out = new Seq;
+    out->length(from.length());
+    for (CORBA::ULong i = 0; i < from.length(); ++i) (*out)[i] = deep_copy(from[i].in());
+    return out;
+}
+
+bool same(const char* a, const char* b) { return a && b && std::strcmp(a, b) == 0; }
+
+template <class Info>
+bool has_host(const Info& info, const char* name) {
+    for (CORBA::ULong i = 0; i < info.hosts().length(); ++i)
+        if (info.hosts()[i] && same(info.hosts()[i]->name(), name)) return true;
+    return false;
+}
+
+// An empty server list means every server.
+template <class Info>
+bool seen_by(const Info& info, const DS::StorageServerSeq& servers) {
+    if (servers.length() == 0) return true;
+    for (CORBA::ULong i = 0; i < servers.length(); ++i)
+        if (servers[i] && has_host(info, servers[i]->name())) return true;
+    return false;
+}
+
+}  // namespace
+
+void fail(CORBA::Long code, const std::string& text, const char* method) {
+    DS::DiskServiceExceptionDetails_var d = new OBV_DS::DiskServiceExceptionDetails;
+    d->originatingService("DiskService");
+    d->exceptionClassName("ServiceException");
+    d->originatingClass("dsmservice");
+    d->originatingMethod(method);
+    d->originatingHost("localhost");
+    d->errorCode(code);
+    d->errorDomain(1);
+    d->errorText(text.c_str());
+    throw FW::ServiceException(d._retn());
+}
+
+void bad_argument(const char* argument, const char* method) {
+    FW::IllegalArgumentExceptionDetails_var d = new OBV_Orvane::Keldra::TL::Framework::IllegalArgumentExceptionDetails;
+    d->originatingService("DiskService");
+    d->exceptionClassName("IllegalArgumentException");
+    d->originatingClass("dsmservice");
+    d->originatingMethod(method);
+    d->argumentName(argument);
+    throw FW::IllegalArgumentException(d._retn());
+}
+
+std::string Model::next_id(const char* prefix) { return prefix + std::to_string(next_id_++); }
+
+// ---- pools ----
+
+Model::Pool* Model::find_pool(const std::string& name) {
+    auto it = pools_.find(name);
+    return it == pools_.end() ? nullptr : &it->second;
+}
+
+Model::Pool& Model::pool(const DS::DiskGroup& key, const char* method) {
+    Pool* p = find_pool(text(key.name()));
+    if (!p) fail(kNotFound, "disk pool " + text(key.name()) + " not found", method);
+    return *p;
+}
+
+DS::DiskGroup* Model::create_pool(const DS::DiskGroup& pool, const DS::StorageServerSeq& hosts,
+                                  const DS::DiskSeq& disks, bool imported) {
+    const std::string name = text(pool.name());
+    if (name.empty()) bad_argument("pool", "createDiskGroup");
+    if (find_pool(name)) fail(kExists, "disk pool " + name + " already exists", "createDiskGroup");
+    Owned<DS::DiskGroup> g(new OBV_DS::DiskGroup);
+    g.v->name(name.c_str());
+    g.v->objId(next_id("dg-").c_str());
+    g.v->type(pool.type());
+    g.v->size(pool.size());
+    merge_props(g.v->properties(), pool.properties());
+    if (!prop(g.v->properties(), "DSM::state")) set_prop(g.v->properties(), "DSM::state", "2");
+    set_prop(g.v->properties(), "DSM::imported", imported ? "y" : "n");
+    Owned<DS::DiskGroupInfo> info(new OBV_DS::DiskGroupInfo);
+    info.v->group(g);
+    info.v->name(name.c_str());
+    info.v->id(g.v->objId());
+    info.v->servertype(text(prop(g.v->properties(), "DSM::servertype")).c_str());
+    info.v->master_server(text(prop(g.v->properties(), "DSM::master")).c_str());
+    info.v->state(2);
+    DS::StorageServerSeq_var h = copy_seq(hosts);
+    info.v->hosts(h.in());
+    DS::DiskSeq_var d = copy_seq(disks);
+    info.v->disks(d.in());
+    if (hosts.length() > 0 && hosts[0]) info.v->storage_server_name(text(hosts[0]->name()).c_str());
+    Pool& p = pools_[name];
+    p.info = deep_copy(info.v);
+    return deep_copy(p.info->group());
+}
+
+DS::DiskGroup* Model::import_pool(const DS::DiskGroup& key, const DS::StorageServerSeq& hosts) {
+    if (Pool* p = find_pool(text(key.name()))) {
+        set_prop(p->info->group()->properties(), "DSM::imported", "y");
+        return deep_copy(p->info->group());
+    }
+    return create_pool(key, hosts, DS::DiskSeq(), true);
+}
+
+DS::DiskGroup* Model::delete_pool(const DS::DiskGroup& key) {
+    Pool& p = pool(key, "deleteDiskGroup");
+    DS::DiskGroup* out = deep_copy(p.info->group());
+    pools_.erase(text(key.name()));
+    return out;
+}
+
+DS::DiskGroup* Model::update_pool(const DS::DiskGroup& key) {
+    Pool& p = pool(key, "updateDiskGroup");
+    DS::PropertySeq& props = p.info->group()->properties();
+    merge_props(props, key.properties());
+    return deep_copy(p.info->group());
+}
+
+DS::DiskGroup* Model::set_pool_state(const DS::DiskGroup& key, CORBA::Long state) {
+    Pool& p = pool(key, "updateDiskGroupState");
+    set_prop(p.info->group()->properties(), "DSM::state", std::to_string(state).c_str());
+    p.info->state(state);
+    return deep_copy(p.info->group());
+}
+
+DS::DiskGroup* Model::merge_pools(const DS::DiskGroup& primary, const DS::DiskGroup& secondary) {
+    Pool& to = pool(primary, "mergeDiskGroups");
+    Pool& from = pool(secondary, "mergeDiskGroups");
+    if (&to == &from) fail(kInUse, "a pool cannot be merged into itself", "mergeDiskGroups");
+    DS::DiskGroupInfo& a = *to.info;
+    DS::DiskGroupInfo& b = *from.info;
+    for (CORBA::ULong i = 0; i < b.volumes().length(); ++i) push(a.volumes(), deep_copy(b.volumes()[i].in()));
+    for (CORBA::ULong i = 0; i < b.disks().length(); ++i) push(a.disks(), deep_copy(b.disks()[i].in()));
+    for (CORBA::ULong i = 0; i < b.hosts().length(); ++i)
+        if (b.hosts()[i] && !has_host(a, b.hosts()[i]->name())) push(a.hosts(), deep_copy(b.hosts()[i].in()));
+    DS::DiskGroup* out = deep_copy(a.group());
+    pools_.erase(text(secondary.name()));
+    return out;
+}
+
+DS::DiskGroupInfo* Model::pool_info(const DS::DiskGroup& key) {
+    return deep_copy(pool(key, "getDiskGroupInfo").info.in());
+}
+
+DS::DiskGroupSeq* Model::pools(const DS::StorageServerSeq& servers) {
+    auto* out = new DS::DiskGroupSeq;
+    for (auto& [name, p] : pools_)
+        if (seen_by(*p.info, servers)) push(*out, deep_copy(p.info->group()));
+    return out;
+}
+
+DS::DiskGroupInfoSeq* Model::pool_infos(const DS::StorageServerSeq& servers) {
+    auto* out = new DS::DiskGroupInfoSeq;
+    out->length(0);
+    for (auto& [name, p] : pools_)
+        if (seen_by(*p.info, servers)) push(*out, deep_copy(p.info.in()));
+    return out;
+}
+
+DS::DiskGroupInfoSeq* Model::pools_by_label(const char* label, const char* server_type) {
+    auto* out = new DS::DiskGroupInfoSeq;
+    for (auto& [name, p] : pools_) {
+        const DS::PropertySeq& props = p.info->group()->properties();
+        if (!same(prop(props, "DSM::storageUnitLabel"), label)) continue;
+        if (server_type && *server_type && !same(p.info->servertype(), server_type)) continue;
+        push(*out, deep_copy(p.info.in()));
+    }
+    return out;
+}
+
+CORBA::Long Model::add_host(const DS::DiskGroup& key, const DS::StorageServer& server) {
+    Pool& p = pool(key, "addStorageServer");
+    if (has_host(*p.info, server.name())) fail(kExists, "storage server already in pool", "addStorageServer");
+    push(p.info->hosts(), deep_copy(const_cast<DS::StorageServer*>(&server)));
+    return 0;
+}
+
+CORBA::Long Model::remove_host(const DS::DiskGroup& key, const DS::StorageServer& server) {
+    Pool& p = pool(key, "deleteStorageServer");
+    DS::StorageServerSeq& hosts = p.info->hosts();
+    DS::StorageServerSeq kept;
+    for (CORBA::ULong i = 0; i < hosts.length(); ++i)
+        if (hosts[i] && !same(hosts[i]->name(), server.name())) push(kept, deep_copy(hosts[i].in()));
+    if (kept.length() == hosts.length()) fail(kNotFound, "storage server not in pool", "deleteStorageServer");
+    p.info->hosts(kept);
+    return 0;
+}
+
+DS::MountPointSeq* Model::mount_points(const DS::DiskGroup& key) {
+    return copy_seq(pool(key, "getMountPointList").mounts);
+}
+
+DS::MountPoint* Model::mount_point(const DS::DiskGroup& key, const DS::MountPoint& mount) {
+    Pool& p = pool(key, "getMountPoint");
+    for (CORBA::ULong i = 0; i < p.mounts.length(); ++i)
+        if (p.mounts[i] && same(p.mounts[i]->path(), mount.path())) return deep_copy(p.mounts[i].in());
+    fail(kNotFound, "mount point not found", "getMountPoint");
+}
+
+DS::ServertypeInfo* Model::servertype_info(const char* master, const char* type) {
+    auto* out = new OBV_DS::ServertypeInfo;
+    out->master(master);
+    out->name(type);
+    CORBA::Long groups = 0, volumes = 0;
+    CORBA::LongLong capacity = 0, used = 0;
+    for (auto& [name, p] : pools_) {
+        if (!same(p.info->servertype(), type)) continue;
+        ++groups;
+        volumes += static_cast<CORBA::Long>(p.info->volumes().length());
+        capacity += p.info->capacity();
+        used += p.info->used();
+    }
+    out->diskGroups(groups);
+    out->diskVolumes(volumes);
+    out->capacity(capacity);
+    out->totalCapacity(capacity);
+    out->used(used);
+    return out;
+}
+
+DS::ObjSpecSeq* Model::objects_of(const char* machine) {
+    auto* out = new DS::ObjSpecSeq;
+    auto it = servers_.find(text(machine));
+    if (it != servers_.end()) push(*out, static_cast<DS::ObjSpec*>(deep_copy(it->second.info->host())));
+    for (auto& [name, p] : pools_)
+        if (has_host(*p.info, machine)) push(*out, static_cast<DS::ObjSpec*>(deep_copy(p.info->group())));
+    return out;
+}
+
+// ---- volumes ----
+
+DS::DiskVolume* Model::volume(Pool& p, const DS::DiskVolume& key, const char* method) {
+    DS::DiskVolumeSeq& vols = p.info->volumes();
+    for (CORBA::ULong i = 0; i < vols.length(); ++i) {
+        DS::DiskVolume* v = vols[i];
+        if (!v) continue;
+        const bool by_name = key.name() && *key.name() && same(v->name(), key.name());
+        const bool by_id = (!key.name() || !*key.name()) && same(v->objId(), key.objId());
+        if (by_name || by_id) return v;
+    }
+    fail(kNotFound, "disk volume " + text(key.name()) + " not found", method);
+}
+
+DS::DiskVolume* Model::create_volume(const DS::DiskVolume& key, const DS::DiskGroup& pool_key) {
+    Pool& p = pool(pool_key, "createDiskVolume");
+    const std::string name = text(key.name());
+    if (name.empty()) bad_argument("volume", "createDiskVolume");
+    DS::DiskVolumeSeq& vols = p.info->volumes();
+    for (CORBA::ULong i = 0; i < vols.length(); ++i)
+        if (vols[i] && same(vols[i]->name(), name.c_str()))
+            fail(kExists, "disk volume " + name + " already exists", "createDiskVolume");
+    auto* v = new OBV_DS::DiskVolume;
+    v->name(name.c_str());
+    v->objId(next_id("dv-").c_str());
+    v->size(key.size());
+    merge_props(v->properties(), key.properties());
+    if (!prop(v->properties(), "DSM::diskMediaId"))
+        set_prop(v->properties(), "DSM::diskMediaId", ("@aaa" + std::string(v->objId()).substr(3)).c_str());
+    set_prop(v->properties(), "DSM::diskGroupName", p.info->name());
+    set_prop(v->properties(), "DSM::master", p.info->master_server());
+    if (!prop(v->properties(), "DSM::state")) set_prop(v->properties(), "DSM::state", "1");
+    push(vols, v);
+    return deep_copy(static_cast<DS::DiskVolume*>(v));
+}
+
+DS::DiskVolume* Model::delete_volume(const DS::DiskVolume& key, const DS::DiskGroup& pool_key) {
+    Pool& p = pool(pool_key, "deleteDiskVolume");
+    DS::DiskVolume* found = volume(p, key, "deleteDiskVolume");
+    DS::DiskVolume* out = deep_copy(found);
+    DS::DiskVolumeSeq kept;
+    DS::DiskVolumeSeq& vols = p.info->volumes();
+    for (CORBA::ULong i = 0; i < vols.length(); ++i)
+        if (vols[i].in() != found) push(kept, deep_copy(vols[i].in()));
+    p.info->volumes(kept);
+    return out;
+}
+
+DS::DiskVolume* Model::update_volume(const DS::DiskVolume& key, const DS::DiskGroup& pool_key) {
+    Pool& p = pool(pool_key, "updateDiskVolume");
+    DS::DiskVolume* v = volume(p, key, "updateDiskVolume");
+    merge_props(v->properties(), key.properties());
+    if (const char* total = prop(key.properties(), "DSM::totalCapacity")) v->size(std::stoll(total));
+    return deep_copy(v);
+}
+
+DS::DiskVolume* Model::set_volume_state(const DS::DiskVolume& key, const DS::DiskGroup& pool_key,
+                                        CORBA::Long state) {
+    Pool& p = pool(pool_key, "updateDiskVolumeState");
+    DS::DiskVolume* v = volume(p, key, "updateDiskVolumeState");
+    merge_props(v->properties(), key.properties());
+    set_prop(v->properties(), "DSM::state", std::to_string(state).c_str());
+    return deep_copy(v);
+}
+
+DS::DiskVolumeInfo* Model::make_volume_info(const Pool& p, DS::DiskVolume* v) const {
+    auto* info = new OBV_DS::DiskVolumeInfo;
+    Owned<DS::DiskVolume> copy(deep_copy(v));
+    info->volume(copy);
+    info->name(v->name());
+    info->servertype(p.info->servertype());
+    info->storage_server_name(p.info->storage_server_name());
+    info->capacity(v->size());
+    const char* free_space = prop(v->properties(), "DSM::freeSpace");
+    info->used(v->size() - (free_space ? std::atoll(free_space) : v->size()));
+    const char* state = prop(v->properties(), "DSM::state");
+    info->state(state ? std::atoi(state) : 0);
+    return info;
+}
+
+DS::DiskVolumeInfo* Model::volume_info(const DS::DiskVolume& key, const DS::DiskGroup& pool_key) {
+    Pool& p = pool(pool_key, "getDiskVolumeInfo");
+    return make_volume_info(p, volume(p, key, "getDiskVolumeInfo"));
+}
+
+DS::DiskVolumeInfo* Model::volume_by_media_id(const char* media_id) {
+    for (auto& [name, p] : pools_)
+        for (CORBA::ULong i = 0; i < p.info->volumes().length(); ++i) {
+            DS::DiskVolume* v = p.info->volumes()[i];
+            if (v && same(prop(v->properties(), "DSM::diskMediaId"), media_id)) return make_volume_info(p, v);
+        }
+    fail(kNotFound, "no volume with media id " + text(media_id), "getDiskVolumeInfoByMediaId");
+}
+
+DS::DiskVolumeInfo* Model::volume_by_id(const char* volume_id, const char* server_type) {
+    for (auto& [name, p] : pools_) {
+        if (server_type && *server_type && !same(p.info->servertype(), server_type)) continue;
+        for (CORBA::ULong i = 0; i < p.info->volumes().length(); ++i) {
+            DS::DiskVolume* v = p.info->volumes()[i];
+            if (v && (same(v->objId(), volume_id) || same(v->name(), volume_id))) return make_volume_info(p, v);
+        }
+    }
+    fail(kNotFound, "no volume " + text(volume_id), "getDiskVolumeInfoByName");
+}
+
+DS::DiskVolumeSeq* Model::volumes(const DS::DiskGroup& key) {
+    return copy_seq(pool(key, "getDiskVolumeList").info->volumes());
+}
+
+DS::DiskVolumeInfoSeq* Model::volume_infos(const DS::DiskGroup& key) {
+    Pool& p = pool(key, "getDiskVolumeInfoList");
+    auto* out = new DS::DiskVolumeInfoSeq;
+    const DS::DiskVolumeSeq& vols = p.info->volumes();
+    out->length(vols.length());
+    for (CORBA::ULong i = 0; i < vols.length(); ++i) (*out)[i] = vols[i] ? make_volume_info(p, vols[i]) : nullptr;
+    return out;
+}
+
+void Model::reset_precommitted() {
+    for (auto& [name, p] : pools_)
+        for (CORBA::ULong i = 0; i < p.info->volumes().length(); ++i)
+            if (DS::DiskVolume* v = p.info->volumes()[i]) set_prop(v->properties(), "DSM::preCommittedSpace", "0");
+}
+
+// ---- storage servers ----
+
+DS::StorageServer* Model::create_server(const DS::StorageServer& server) {
+    const std::string name = text(server.name());
+    if (name.empty()) bad_argument("stserver", "createStorageServer");
+    if (servers_.count(name)) fail(kExists, "storage server " + name + " already exists", "createStorageServer");
+    Owned<DS::StorageServer> host(new OBV_DS::StorageServer);
+    host.v->name(name.c_str());
+    host.v->objId(next_id("ss-").c_str());
+    host.v->type(server.type());
+    host.v->servertype(server.servertype());
+    merge_props(host.v->properties(), server.properties());
+    if (!prop(host.v->properties(), "DSM::state")) set_prop(host.v->properties(), "DSM::state", "1");
+    Server& s = servers_[name];
+    s.info = new OBV_DS::StorageServerInfo;
+    s.info->host(host);
+    s.info->name(name.c_str());
+    return deep_copy(host.v);
+}
+
+DS::StorageServer* Model::remove_server(const DS::StorageServer& server) {
+    auto it = servers_.find(text(server.name()));
+    if (it == servers_.end()) fail(kNotFound, "storage server " + text(server.name()) + " not found", "removeStorageServer");
+    DS::StorageServer* out = deep_copy(it->second.info->host());
+    servers_.erase(it);
+    return out;
+}
+
+DS::StorageServer* Model::update_server(const DS::StorageServer& server) {
+    auto it = servers_.find(text(server.name()));
+    if (it == servers_.end()) fail(kNotFound, "storage server " + text(server.name()) + " not found", "updateStorageServer");
+    DS::StorageServer* host = it->second.info->host();
+    merge_props(host->properties(), server.properties());
+    if (const char* up = prop(server.properties(), "DSM::AdminUp"))
+        set_prop(host->properties(), "DSM::state", same(up, "1") ? "1" : "2");
+    return deep_copy(host);
+}
+
+DS::StorageServerInfo* Model::server_info(const DS::StorageServer& server) {
+    auto it = servers_.find(text(server.name()));
+    if (it != servers_.end()) return deep_copy(it->second.info.in());
+    if (same(prop(server.properties(), "DSM::StorageServerMustExist"), "true"))
+        fail(kNotFound, "storage server " + text(server.name()) + " not found", "getStorageServerInfo");
+    // Not known and not required to be: describe the server as asked.
+    auto* info = new OBV_DS::StorageServerInfo;
+    Owned<DS::StorageServer> host(deep_copy(const_cast<DS::StorageServer*>(&server)));
+    remove_prop(host.v->properties(), "DSM::StorageServerMustExist");
+    info->host(host);
+    info->name(server.name());
+    return info;
+}
+
+DS::StorageServerInfoSeq* Model::server_infos(const char* machine) {
+    auto* out = new DS::StorageServerInfoSeq;
+    for (auto& [name, s] : servers_)
+        if (!machine || !*machine || name == machine) push(*out, deep_copy(s.info.in()));
+    return out;
+}
+
+DS::StorageServerConfigItemSeq* Model::config(const DS::StorageServer& server) {
+    auto it = servers_.find(text(server.name()));
+    if (it == servers_.end()) fail(kNotFound, "storage server " + text(server.name()) + " not found", "getStorageServerConfig");
+    return copy_seq(it->second.items);
+}
+
+DS::StorageServerConfigItemSeq* Model::update_config(const DS::StorageServer& server,
+                                                     const DS::StorageServerConfigItemSeq& items) {
+    auto it = servers_.find(text(server.name()));
+    if (it == servers_.end()) fail(kNotFound, "storage server " + text(server.name()) + " not found", "updateStorageServerConfig");
+    DS::StorageServerConfigItemSeq& stored = it->second.items;
+    for (CORBA::ULong i = 0; i < items.length(); ++i) {
+        const DS::StorageServerConfigItem* item = items[i];
+        if (!item || !item->name() || !*item->name()) continue;
+        bool replaced = false;
+        for (CORBA::ULong j = 0; j < stored.length() && !replaced; ++j)
+            if (stored[j] && same(stored[j]->name(), item->name())) {
+                stored[j] = deep_copy(const_cast<DS::StorageServerConfigItem*>(item));
+                replaced = true;
+            }
+        if (!replaced) push(stored, deep_copy(const_cast<DS::StorageServerConfigItem*>(item)));
+    }
+    for (CORBA::ULong j = 0; j < stored.length(); ++j) remove_prop(stored[j]->properties(), "DSM::AuditReason");
+    return copy_seq(stored);
+}
+
+// ---- enclosures ----
+
+DS::EnclosureSeq* Model::enclosures(const DS::StorageServerSeq& servers) {
+    auto* out = new DS::EnclosureSeq;
+    for (auto& [name, e] : enclosures_)
+        if (seen_by(*e, servers) && e->enclosure()) push(*out, deep_copy(e->enclosure()));
+    return out;
+}
+
+DS::EnclosureInfoSeq* Model::enclosure_infos(const DS::StorageServerSeq& servers) {
+    auto* out = new DS::EnclosureInfoSeq;
+    for (auto& [name, e] : enclosures_)
+        if (seen_by(*e, servers)) push(*out, deep_copy(e.in()));
+    return out;
+}
+
+DS::EnclosureInfo* Model::enclosure_info(const DS::Enclosure& enclosure) {
+    auto it = enclosures_.find(text(enclosure.name()));
+    if (it == enclosures_.end()) fail(kNotFound, "enclosure " + text(enclosure.name()) + " not found", "getEnclosureInfo");
+    return deep_copy(it->second.in());
+}
+
+DS::DiskGroup* Model::import_enclosure(const DS::Enclosure& enclosure, const DS::DiskSeq& disks,
+                                       const DS::StorageServerSeq& servers) {
+    auto it = enclosures_.find(text(enclosure.name()));
+    if (it == enclosures_.end()) fail(kNotFound, "enclosure " + text(enclosure.name()) + " not found", "importEnclosure");
+    const char* pool_name = prop(enclosure.properties(), "DSM::diskGroupName");
+    Owned<DS::DiskGroup> g(new OBV_DS::DiskGroup);
+    g.v->name(pool_name ? pool_name : enclosure.name());
+    set_prop(g.v->properties(), "DSM::servertype", it->second->servertype());
+    set_prop(g.v->properties(), "DSM::master", text(prop(enclosure.properties(), "DSM::master")).c_str());
+    set_prop(g.v->properties(), "DSM::enclosure", enclosure.name());
+    return create_pool(*g.v, servers, disks, true);
+}
+
+DS::DiskSeq* Model::disks(const DS::StorageServerSeq& servers) {
+    auto* out = new DS::DiskSeq;
+    for (auto& [name, e] : enclosures_)
+        if (seen_by(*e, servers))
+            for (CORBA::ULong i = 0; i < e->disks().length(); ++i) push(*out, deep_copy(e->disks()[i].in()));
+    return out;
+}
+
+DS::DiskInfo* Model::disk_info(const DS::Disk& disk) {
+    for (auto& [name, e] : enclosures_)
+        for (CORBA::ULong i = 0; i < e->disks().length(); ++i) {
+            DS::Disk* d = e->disks()[i];
+            if (!d || !same(d->name(), disk.name())) continue;
+            auto* info = new OBV_DS::DiskInfo;
+            Owned<DS::Disk> copy(deep_copy(d));
+            info->disk(copy);
+            info->name(d->name());
+            info->servertype(e->servertype());
+            return info;
+        }
+    fail(kNotFound, "disk " + text(disk.name()) + " not found", "getDiskInfo");
+}
+
+// ---- global attributes ----
+
+std::string Model::set_attribute(const std::string& name, const char* value) {
+    std::string old = attributes_[name];
+    if (value && *value) attributes_[name] = value;
+    return old;
+}
+
+// ---- seeding ----
+
+void Model::seed(const CORBA::Any& object) {
+    DS::DiskGroupInfo* pool_info = nullptr;
+    DS::StorageServerInfo* server = nullptr;
+    DS::EnclosureInfo* enclosure = nullptr;
+    DS::MountPoint* mount = nullptr;
+    DS::DiskVolumeInfo* volume = nullptr;
+    if (object >>= pool_info) {
+        if (!pool_info || !pool_info->name()) throw DsmControl::ControlError("a pool needs a name");
+        Pool& p = pools_[pool_info->name()];
+        p.info = deep_copy(pool_info);
+        if (!p.info->group()) {
+            Owned<DS::DiskGroup> g(new OBV_DS::DiskGroup);
+            g.v->name(pool_info->name());
+            p.info->group(g);
+        }
+    } else if (object >>= server) {
+        if (!server || !server->name()) throw DsmControl::ControlError("a server needs a name");
+        servers_[server->name()].info = deep_copy(server);
+    } else if (object >>= enclosure) {
+        if (!enclosure || !enclosure->name()) throw DsmControl::ControlError("an enclosure needs a name");
+        enclosures_[enclosure->name()] = deep_copy(enclosure);
+    } else if (object >>= mount) {
+        const char* name = mount ? prop(mount->properties(), "DSM::diskGroupName") : nullptr;
+        Pool* p = name ? find_pool(name) : nullptr;
+        if (!p) throw DsmControl::ControlError("a mount point needs the DSM::diskGroupName of a known pool");
+        push(p->mounts, deep_copy(mount));
+    } else if (object >>= volume) {
+        DS::DiskVolume* v = volume ? volume->volume() : nullptr;
+        const char* name = v ? prop(v->properties(), "DSM::diskGroupName") : nullptr;
+        Pool* p = name ? find_pool(name) : nullptr;
+        if (!p) throw DsmControl::ControlError("a volume needs the DSM::diskGroupName of a known pool");
+        push(p->info->volumes(), deep_copy(v));
+    } else {
+        throw DsmControl::ControlError("seed takes a DiskGroupInfo, DiskVolumeInfo, StorageServerInfo, EnclosureInfo or MountPoint");
+    }
+}
+
+void Model::reset() {
+    pools_.clear();
+    servers_.clear();
+    enclosures_.clear();
+    attributes_.clear();
+}
+
+}  // namespace svc

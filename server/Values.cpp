@@ -1,0 +1,56 @@
+#include "Values.h"
+
+#include <cstring>
+
+namespace svc {
+
+const char* prop(const DS::PropertySeq& list, const char* name) {
+    for (CORBA::ULong i = 0; i < list.length(); ++i) {
+        const DS::Property* p = list[i];
+        if (p && p->name() && p->value() && std::strcmp(p->name(), name) == 0) return p->value();
+    }
+    return nullptr;
+}
+
+void set_prop(DS::PropertySeq& list, const char* name, const char* value) {
+    for (CORBA::ULong i = 0; i < list.length(); ++i) {
+        DS::Property* p = list[i];
+        if (p && p->name() && std::strcmp(p->name(), name) == 0) {
+            p->value(value);
+            return;
+        }
+    }
+    const CORBA::ULong n = list.length();
+    list.length(n + 1);
+    DS::Property* p = new OBV_DS::Property;
+    p->name(name);
+    p->value(value);
+    list[n] = p;
+}
+
+void remove_prop(DS::PropertySeq& list, const char* name) {
+    CORBA::ULong out = 0;
+    for (CORBA::ULong i = 0; i < list.length(); ++i) {
+        DS::Property* p = list[i];
+        if (p && p->name() && std::strcmp(p->name(), name) == 0) continue;
+        if (out != i) {
+            if (p) p->_add_ref();
+            list[out] = p;
+        }
+        ++out;
+    }
+    list.length(out);
+}
+
+void merge_props(DS::PropertySeq& to, const DS::PropertySeq& from) {
+    for (CORBA::ULong i = 0; i < from.length(); ++i) {
+        const DS::Property* p = from[i];
+        if (!p || !p->name() || !p->value()) continue;
+        if (std::strcmp(p->name(), "DSM::AuditReason") == 0) continue;
+        set_prop(to, p->name(), p->value());
+    }
+}
+
+std::string text(const char* s) { return s ? s : ""; }
+
+}  // namespace svc

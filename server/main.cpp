@@ -1,0 +1,142 @@
+// dsmservice: the bundled DiskServiceMgr, served over IIOP on one port with
+// a control object for tests and tools.
+//
+//   dsmservice --port N [--address 127.0.0.1] [--ready-file PATH] [--verbose]
+//
+// --port 0 picks a free port. When ready, the port is written to the ready
+// file. SIGTERM and SIGINT stop the service cleanly (exit 0).
+#include "Factories.h"
+#include "Servant.h"
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <netinet/in.h>
+#include <pthread.h>
+#include <string>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+struct Options {
+    int port = -1;
+    std::string address = "127.0.0.1";
+    std::string ready_file;
+    bool verbose = false;
+};
+
+[[noreturn]] void usage() {
+    std::cerr << "usage: dsmservice --port N [--address A] [--ready-file PATH] [--verbose]\n";
+    std::exit(2);
+}
+
+Options parse(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) usage();
+            return argv[++i];
+        };
+        if (a == "--port") o.port = std::atoi(value().c_str());
+        else if (a == "--address") o.address = value();
+        else if (a == "--ready-file") o.ready_file = value();
+        else if (a == "--verbose") o.verbose = true;
+        else usage();
+    }
+    if (o.port < 0 || o.port > 65535) usage();
+    return o;
+}
+
+// A port that nothing listens on right now, for --port 0.
+int free_port(const std::string& address) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    inet_pton(AF_INET, address.c_str(), &a.sin_addr);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        close(fd);
+        return -1;
+    }
+    socklen_t len = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    close(fd);
+    return ntohs(a.sin_port);
+}
+
+void write_ready(const std::string& path, int port) {
+    if (path.empty()) return;
+    const std::string tmp = path + ".tmp";
+    {
+        std::ofstream out(tmp, std::ios::trunc);
+        out << port << '\n';
+    }
+    std::rename(tmp.c_str(), path.c_str());  // readers never see a partial file
+}
+
+void activate(PortableServer::POA_ptr poa, const char* key, PortableServer::Servant servant) {
+    PortableServer::ObjectId_var id = PortableServer::string_to_ObjectId(key);
+    poa->activate_object_with_id(id.in(), servant);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options opt = parse(argc, argv);
+    if (opt.port == 0) opt.port = free_port(opt.address);
+    if (opt.port <= 0) {
+        std::cerr << "dsmservice: no free port on " << opt.address << '\n';
+        return 1;
+    }
+
+    // Every thread (the ORB's too) inherits the blocked signals; one thread
+    // waits for them and shuts the ORB down from an ordinary context.
+    sigset_t stop_signals;
+    sigemptyset(&stop_signals);
+    sigaddset(&stop_signals, SIGTERM);
+    sigaddset(&stop_signals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+
+    const std::string endpoint = "giop:tcp:" + opt.address + ":" + std::to_string(opt.port);
+    const char* orb_options[][2] = {{"endPoint", endpoint.c_str()},
+                                    {"giopMaxMsgSize", "268435456"},
+                                    {"traceLevel", opt.verbose ? "10" : "0"},
+                                    {nullptr, nullptr}};
+    int orb_argc = 0;
+    try {
+        CORBA::ORB_var orb = CORBA::ORB_init(orb_argc, nullptr, "omniORB4", orb_options);
+        svc::register_value_factories(orb.in());
+        CORBA::Object_var ins_obj = orb->resolve_initial_references("omniINSPOA");
+        PortableServer::POA_var ins = PortableServer::POA::_narrow(ins_obj.in());
+
+        svc::Model model;
+        svc::Faults faults;
+        svc::DiskServiceServant dsm(model, faults);
+        svc::ControlServant control(model, faults, [] { kill(getpid(), SIGTERM); });
+        // Servants first, then the manager: clients never see a missing object.
+        activate(ins.in(), "DiskService.DiskServiceMgr", &dsm);
+        activate(ins.in(), "DsmControl", &control);
+        PortableServer::POAManager_var manager = ins->the_POAManager();
+        manager->activate();
+
+        std::thread waiter([&] {
+            int sig = 0;
+            sigwait(&stop_signals, &sig);
+            orb->shutdown(false);
+        });
+        write_ready(opt.ready_file, opt.port);
+        orb->run();
+        waiter.join();
+        orb->destroy();
+    } catch (const CORBA::Exception& e) {
+        std::cerr << "dsmservice: " << e._name() << '\n';
+        return 1;
+    }
+    return 0;
+}
