@@ -1,0 +1,293 @@
+// ORB, EMM and master server settings, database mode, value-factory
+// registration and the connection to DiskServiceMgr.
+#include "dsmlib_internal.h"
+#include "dsmlib_frame.h"
+#include "dsmlib_log.h"
+
+#include "DiskServiceRegistrar.h"
+#include "FrameworkRegistrar.h"
+#include "Orb.h"
+#include "kdbase.h"
+
+#include <cstring>
+#include <exception>
+#include <memory>
+
+#define DSM_UNIT "dsmlib_common"
+
+namespace {
+
+constexpr size_t kNameSize = 257;
+// Names are kept to 255 characters, whatever the buffers could hold.
+constexpr size_t kNameCopy = 256;
+
+// Plain process-wide state: callers set the context before going
+// multi-threaded, and two threads reconnecting at once only duplicate work.
+Orb* g_orb = nullptr;
+char g_emm[kNameSize];
+bool g_emm_set = false;
+char g_master[kNameSize];
+bool g_master_set = false;
+bool g_factories_registered = false;
+// A raw pointer on purpose: it is released only when replaced, never by a
+// static destructor that could run after the ORB's own teardown.
+DS::DiskServiceMgr_ptr g_dsm = DS::DiskServiceMgr::_nil();
+char g_connected_server[kNameCopy];
+
+const void* as_pointer(const void* p) { return p; }
+
+void drop_cached_reference() {
+    CORBA::release(g_dsm);
+    g_dsm = DS::DiskServiceMgr::_nil();
+}
+
+template <class... Pieces>
+void note(const char* function, int severity, int line, const Pieces&... pieces) {
+    dsm::log(severity, function, DSM_UNIT, line, pieces...);
+}
+
+std::string corba_description(const CORBA::Exception& e) {
+    std::string text = e._name();
+    if (const CORBA::SystemException* se = CORBA::SystemException::_downcast(&e)) {
+        text += dsm::compose(" (minor=", se->minor(), ", completed=",
+                             se->completed() == CORBA::COMPLETED_YES  ? "YES"
+                             : se->completed() == CORBA::COMPLETED_NO ? "NO"
+                                                                      : "MAYBE",
+                             ")");
+    }
+    return text;
+}
+
+Orb* make_private_orb() {
+    std::unique_ptr<Orb> orb(new Orb(false, "", "", false, 1024));
+    orb->init(nullptr);
+    return orb.release();
+}
+
+}  // namespace
+
+std::string dsmlibp_describe(const CORBA::Exception& e) { return corba_description(e); }
+
+// ---- ORB ----
+
+Orb* dsmlibp_get_orb(Orb* orb) {
+    if (orb) {
+        note("dsmlibp_get_orb", DSM_SEV_PROGRESS, __LINE__, "Using external orb ", as_pointer(orb));
+        g_orb = orb;
+        return g_orb;
+    }
+    if (g_orb) return g_orb;
+    note("dsmlibp_get_orb", DSM_SEV_PROGRESS, __LINE__, "Using dsmlib private orb");
+    const int line = __LINE__;
+    try {
+        g_orb = make_private_orb();
+    } catch (const CORBA::Exception& e) {
+        note("dsmlibp_get_orb", DSM_SEV_FATAL, line, "CORBA exception: ", corba_description(e));
+        g_orb = nullptr;
+    } catch (const std::exception& e) {
+        note("dsmlibp_get_orb", DSM_SEV_FATAL, line, "std::exception: ", e.what());
+        g_orb = nullptr;
+    } catch (...) {
+        note("dsmlibp_get_orb", DSM_SEV_FATAL, line, "Unknown (...) exception thrown");
+        g_orb = nullptr;
+        throw;
+    }
+    return g_orb;
+}
+
+extern "C" Orb* dsmlib_set_orb(Orb* orb) { return dsmlibp_get_orb(orb); }
+
+// ---- server names ----
+
+const char* dsmlibp_emmserver(const char* name) {
+    if (name) {
+        V_strlcpy(g_emm, name, kNameCopy);
+        note("dsmlibp_emmserver", DSM_SEV_PROGRESS, __LINE__, "EMM server set to ", g_emm);
+        g_emm_set = true;
+        return g_emm;
+    }
+    if (g_emm_set) return g_emm;
+    std::memset(g_emm, 0, sizeof g_emm);
+    return dsmlib_set_emmserver(nullptr);
+}
+
+const char* dsmlibp_masterserver(const char* name) {
+    if (name) {
+        V_strlcpy(g_master, name, kNameCopy);
+        note("dsmlibp_masterserver", DSM_SEV_PROGRESS, __LINE__, "Master server set to ", name);
+        g_master_set = true;
+        return g_master;
+    }
+    if (g_master_set) return g_master;
+    std::memset(g_master, 0, sizeof g_master);
+    dsmlib_set_emmserver(nullptr);
+    return g_master;
+}
+
+namespace {
+
+// Takes EMM and master server from the product configuration; the EMM name
+// or null.
+const char* load_servers_from_configuration() {
+    kdconf_info_t* info = nullptr;
+    const char* result = nullptr;
+    if (kdconf_get_info(&info) == 0 && info && info->emm_server[0] != '\0') {
+        result = dsmlibp_emmserver(info->emm_server);
+        if (info->num_servers > 0 && info->servers) dsmlibp_masterserver(info->servers[0]);
+    } else {
+        note("dsmlib_set_emmserver", DSM_SEV_FATAL, __LINE__,
+             "Failed to load Keldra configuration (xq.conf)");
+    }
+    kdconf_free_info(&info);
+    return result;
+}
+
+}  // namespace
+
+extern "C" {
+
+const char* dsmlib_set_emmserver(const char* name) {
+    if (name) return dsmlibp_emmserver(name);
+    return load_servers_from_configuration();
+}
+
+const char* dsmlib_get_emmserver(void) { return dsmlibp_emmserver(nullptr); }
+
+const char* dsmlib_get_masterserver(void) { return dsmlibp_masterserver(nullptr); }
+
+bool dsmlib_set_noOBVregistration(void) { return dsmlibp_register_factories(false); }
+
+}  // extern "C"
+
+// ---- database mode ----
+
+int dsmlibp_db_mode(dsm_dbmode dbmode, CORBA::Long* out) {
+    if (dbmode == 0 || dbmode == 1 || dbmode == 2) {
+        *out = dbmode;
+        return 0;
+    }
+    note("dsmlibp_db_mode", DSM_SEV_ERROR, __LINE__, "Unknown dsm_dbmode (dbmode=", dbmode, ")");
+    return DSM_E_INVALID_ARG;
+}
+
+// ---- value factories ----
+
+namespace {
+
+template <class Registrar>
+bool run_registrar(Orb* orb, const char* failed, const char* done) {
+    Registrar registrar;
+    if (registrar.init(orb->orb()) != 0) {
+        note("dsmlibp_register_factories", DSM_SEV_ERROR, __LINE__, failed);
+        return false;
+    }
+    note("dsmlibp_register_factories", DSM_SEV_PROGRESS, __LINE__, done, as_pointer(orb));
+    return true;
+}
+
+}  // namespace
+
+bool dsmlibp_register_factories(bool doRegister) {
+    if (!doRegister) {
+        Orb* orb = dsmlibp_get_orb(nullptr);
+        note("dsmlibp_register_factories", DSM_SEV_PROGRESS, __LINE__,
+             "Skipping registration of OBV factories with orb ", as_pointer(orb));
+        g_factories_registered = true;
+        return false;
+    }
+    if (g_factories_registered) return false;
+    Orb* orb = dsmlibp_get_orb(nullptr);
+    if (!orb) {
+        note("dsmlibp_register_factories", DSM_SEV_ERROR, __LINE__, "dsmlibp_get_orb returned NULL");
+        return true;
+    }
+    if (!run_registrar<FrameworkRegistrar>(orb, "Failed to register Framework OBV factories",
+                                           "Registerd Framework OBV factories with orb "))
+        return true;
+    if (!run_registrar<DiskServiceRegistrar>(orb, "Failed to register DiskServiceMgr OBV factories",
+                                             "Registerd DiskServiceMgr OBV factories with orb "))
+        return true;
+    g_factories_registered = true;
+    return false;
+}
+
+// ---- connection ----
+
+namespace {
+
+constexpr const char* kConnect = "dsmlibp_connect_dsm";
+
+// True when the cached reference answers and still belongs to 'emm'.
+bool cached_reference_usable(const char* emm) {
+    if (CORBA::is_nil(g_dsm)) return false;
+    try {
+        g_dsm->ping();
+    } catch (...) {
+        note(kConnect, DSM_SEV_ERROR, __LINE__, "Invalid DiskServerMgr connection; Reconnecting...");
+        drop_cached_reference();
+        return false;
+    }
+    if (std::strcmp(emm, g_connected_server) == 0) return true;
+    note(kConnect, DSM_SEV_PROGRESS, __LINE__, "EMM server setting has changed; Reconnecting...");
+    drop_cached_reference();
+    return false;
+}
+
+DS::DiskServiceMgr_ptr connect_anew(const char* emm) {
+    note(kConnect, DSM_SEV_PROGRESS, __LINE__, "Connecting to DiskServiceMgr on ", emm);
+    Orb* orb = dsmlibp_get_orb(nullptr);
+    if (!orb) {
+        note(kConnect, DSM_SEV_ERROR, __LINE__, "dsmlibp_get_orb returned NULL");
+        return DS::DiskServiceMgr::_nil();
+    }
+    note(kConnect, DSM_SEV_PROGRESS, __LINE__, "Connecting to KDDSMFSM using orb ", as_pointer(orb));
+    CORBA::Object_var obj = orb->connectToObject(emm, "KDDSMFSM", "DiskService.DiskServiceMgr",
+                                                 ACE_Time_Value(5), ACE_Time_Value::zero);
+    if (CORBA::is_nil(obj.in())) {
+        note(kConnect, DSM_SEV_ERROR, __LINE__, "DiskServiceMgr not found on ", emm);
+        return DS::DiskServiceMgr::_nil();
+    }
+    if (dsmlibp_register_factories(true)) return DS::DiskServiceMgr::_nil();
+    drop_cached_reference();
+    g_dsm = static_cast<DS::DiskServiceMgr_ptr>(dsmlibp_DSM_context()(obj.in()));
+    if (!g_dsm) g_dsm = DS::DiskServiceMgr::_nil();
+    if (CORBA::is_nil(g_dsm)) {
+        note(kConnect, DSM_SEV_FATAL, __LINE__, "Failed to narrow DiskServiceMgr remote object");
+        return DS::DiskServiceMgr::_nil();
+    }
+    V_strlcpy(g_connected_server, emm, sizeof g_connected_server);
+    return DS::DiskServiceMgr::_duplicate(g_dsm);
+}
+
+}  // namespace
+
+DS::DiskServiceMgr_ptr dsmlibp_connect_dsm() {
+    const char* emm = dsmlibp_emmserver(nullptr);
+    if (!emm) {
+        note(kConnect, DSM_SEV_ERROR, __LINE__, "Failed to determine EMM server name");
+        return DS::DiskServiceMgr::_nil();
+    }
+    if (cached_reference_usable(emm)) return DS::DiskServiceMgr::_duplicate(g_dsm);
+    const int line = __LINE__;
+    try {
+        return connect_anew(emm);
+    } catch (const CORBA::Exception& e) {
+        note(kConnect, DSM_SEV_FATAL, line, "CORBA exception: ", corba_description(e));
+    } catch (const std::exception& e) {
+        note(kConnect, DSM_SEV_FATAL, line, "std::exception: ", e.what());
+    } catch (...) {
+        note(kConnect, DSM_SEV_FATAL, line, "Unknown (...) exception thrown");
+        throw;
+    }
+    return DS::DiskServiceMgr::_nil();
+}
+
+// ---- connection check ----
+
+extern "C" int dsmlib_ping(void) {
+    DSM_FRAME(f, DSM_UNIT);
+    return f.run([&] {
+        DSM_CONNECT(f, dsm);
+        return DSM_OK;
+    });
+}
