@@ -1,0 +1,50 @@
+// Runs the bundled service as a child process for a test: started on a
+// loopback address, waited for, and stopped on every path.
+#ifndef DSM_TESTS_SERVICEPROCESS_H
+#define DSM_TESTS_SERVICEPROCESS_H
+
+#include "DsmControl.hh"
+
+#include <string>
+#include <sys/types.h>
+
+class ServiceProcess {
+public:
+    explicit ServiceProcess(std::string exe = DSM_SERVICE_EXE, std::string address = "127.0.0.1");
+    ~ServiceProcess();
+    ServiceProcess(const ServiceProcess&) = delete;
+    ServiceProcess& operator=(const ServiceProcess&) = delete;
+
+    // Starts the service (port 0: a free one) and waits, at most 10 s, until
+    // it is ready. Throws std::runtime_error when it is not.
+    void start(int port = 0);
+    // SIGTERM, a bounded wait, then SIGKILL.
+    void stop();
+    // SIGKILL, as a crash would.
+    void kill();
+    // stop() and start() on the same port.
+    void restart();
+
+    int port() const { return port_; }
+    const std::string& address() const { return address_; }
+    pid_t pid() const { return pid_; }
+    bool running() const { return pid_ > 0; }
+    // The exit status of the last stop (as waitpid reports it).
+    int last_status() const { return status_; }
+
+    std::string corbaloc(const char* key) const;
+    // A new reference to the service's control object.
+    DsmControl::Control_ptr control(CORBA::ORB_ptr orb) const;
+
+private:
+    void reap(int signal, int wait_ms);
+
+    std::string exe_;
+    std::string address_;
+    std::string dir_;
+    int port_ = 0;
+    pid_t pid_ = -1;
+    int status_ = 0;
+};
+
+#endif
