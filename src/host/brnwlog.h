@@ -32,7 +32,8 @@ int brnwLisAny_longlong(brnwLisAny_t *any, long long value);
 int brnwLisAddArg(brnwLis_t **list, brnwLisAny_t *any);
 void brnwLisFree(brnwLis_t *list);
 /* Number of arguments (0 for a null list), and the text of argument i as
- * the message catalogue would insert it. */
+ * the message catalogue would insert it (bounded; returns its full length,
+ * 0 and an empty text past the end). */
 int brnwLisCount(const brnwLis_t *list);
 int brnwLisArgText(const brnwLis_t *list, int i, char *buf, size_t size);
 
