@@ -102,8 +102,10 @@ T* last_argument(DsmControl::Control_ptr control, const char* op, CORBA::ULong i
     return value;
 }
 
-inline DS::DiskServiceExceptionDetails* disk_error(CORBA::Long code) {
-    auto* d = new OBV_DS::DiskServiceExceptionDetails;
+// Details for a scripted failure; the caller keeps them (the control call
+// copies its argument).
+inline DS::DiskServiceExceptionDetails_var disk_error(CORBA::Long code) {
+    DS::DiskServiceExceptionDetails_var d = new OBV_DS::DiskServiceExceptionDetails;
     d->errorCode(code);
     d->errorDomain(1);
     d->errorText("scripted failure");

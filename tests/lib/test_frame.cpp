@@ -43,8 +43,10 @@ int probe(const char* name = "pool1") {
     return probe_diskgroupinfo(name, &count, 1);
 }
 
-FW::ServiceExceptionDetails* disk_details(CORBA::Long code, CORBA::Long domain, int msgnum) {
-    auto* d = new OBV_Orvane::Keldra::DL::DiskService::DiskServiceExceptionDetails;
+FW::ServiceExceptionDetails_var disk_details(CORBA::Long code, CORBA::Long domain, int msgnum) {
+    OBV_Orvane::Keldra::DL::DiskService::DiskServiceExceptionDetails* d =
+        new OBV_Orvane::Keldra::DL::DiskService::DiskServiceExceptionDetails;
+    FW::ServiceExceptionDetails_var held = d;
     d->originatingService("DiskService");
     d->originatingClass("PoolStore");
     d->originatingMethod("find():12");
@@ -58,7 +60,7 @@ FW::ServiceExceptionDetails* disk_details(CORBA::Long code, CORBA::Long domain, 
         m->originatorId(178);
         d->message(m.in());
     }
-    return d;
+    return held;
 }
 
 class Frame : public ServiceTest {
@@ -87,7 +89,7 @@ TEST_F(Frame, ArgumentsAreCheckedInParameterOrderBeforeConnecting) {
 }
 
 TEST_F(Frame, ServiceExceptionWithDiskServiceDetailsGivesItsCode) {
-    control()->failWithServiceException("getDiskGroupInfo", 1, disk_details(2050012, 1, 8));
+    control()->failWithServiceException("getDiskGroupInfo", 1, disk_details(2050012, 1, 8).in());
     LogCapture capture("C");
     EXPECT_EQ(probe(), 2050012);
     auto lines = capture.containing("ServiceException:\n");
@@ -114,7 +116,7 @@ TEST_F(Frame, ServiceExceptionWithOtherDetailsGivesMinusOne) {
     EXPECT_FALSE(failed[0].has_localized);
 
     // A negative code in disk service details is reported the same way.
-    control()->failWithServiceException("getDiskGroupInfo", 1, disk_details(-7, 2, -1));
+    control()->failWithServiceException("getDiskGroupInfo", 1, disk_details(-7, 2, -1).in());
     EXPECT_EQ(probe(), -7);
     EXPECT_EQ(capture.exactly("Failed to extract error code from ServiceExeption").size(), 2u);
 }

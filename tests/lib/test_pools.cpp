@@ -343,7 +343,7 @@ TEST_F(Pools, FailureRowsOfTheFrame) {
     dsm_diskgroupinfo_t info = empty_info();
     LogCapture capture;
 
-    control()->failWithServiceException("getDiskGroupInfo", 1, disk_error(2050012));
+    control()->failWithServiceException("getDiskGroupInfo", 1, disk_error(2050012).in());
     EXPECT_EQ(dsm_get_diskgroupinfo(&g, 1, &info), 2050012);
     FW::IllegalArgumentExceptionDetails_var ia = new OBV_Orvane::Keldra::TL::Framework::IllegalArgumentExceptionDetails;
     ia->argumentName("pool");

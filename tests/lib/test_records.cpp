@@ -259,6 +259,7 @@ std::string enclosure_from_value(const char* text, int which) {
 
 std::string disk_from_value(const char* text, int) {
     DS::Disk_var v = new OBV_DS::Disk;
+    v->used(false);  // the generated constructor leaves it unset
     v->objId(text);
     auto rec = zeroed<dsm_disk_t>();
     EXPECT_EQ(dsml_extract_disk(v.in(), &rec), 0);
@@ -558,6 +559,7 @@ std::vector<PrefixCase> prefix_cases() {
         {"disk.", "dsml_extract_disk",
          [](const DS::PropertySeq& p) {
              DS::Disk_var v = new OBV_DS::Disk;
+             v->used(false);
              v->properties() = p;
              auto rec = zeroed<dsm_disk_t>();
              return dsml_extract_disk(v.in(), &rec);

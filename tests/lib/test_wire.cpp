@@ -197,7 +197,7 @@ TEST_F(Wire, InformationFormsComeBackByteForByte) {
     auto* cred = new OBV_DS::StorageServerCredentials;
     cred->userName("admin");
     cred->password("secret");
-    ssi->credentials(cred);
+    ssi->credentials(dsmtest::adopt(cred));
     ssi->datamovers().length(1);
     ssi->datamovers()[0] = named(new OBV_DS::DataMover, "dm1");
     ssi->host(dsmtest::adopt(server("s1")));

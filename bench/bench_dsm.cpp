@@ -1,0 +1,208 @@
+// Pool and volume reads through the library and through a plain omniORB
+// client of DiskServiceMgr, against the bundled service, in one run.
+//
+//   build/bench/dsm_bench [--benchmark_repetitions=N]
+#include "PoolHelpers.h"
+#include "ServiceFixture.h"
+
+#include "Factories.h"
+#include "Orb.h"
+#include "dsm.h"
+#include "dsmlib_internal.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using namespace dsmtest;
+
+namespace {
+
+constexpr int kVolumes = 10000;
+
+struct Bench {
+    std::unique_ptr<ServiceProcess> service;
+    std::unique_ptr<ConfigFile> config;
+    DsmControl::Control_var control;
+    DS::DiskServiceMgr_var plain;  // the plain client's own reference
+    int seeded_pools = -1;
+};
+Bench* g;
+
+// The service holds exactly 'n' pools named pool0.. and one pool "big" with
+// kVolumes volumes; reseeded only when 'n' changes.
+void seed_pools(int n) {
+    if (g->seeded_pools == n) return;
+    g->control->reset();
+    for (int i = 0; i < n; ++i) {
+        DS::DiskGroupInfo_var v = pool_value("pool" + std::to_string(i));
+        seed(g->control.in(), v.in());
+    }
+    g->seeded_pools = n;
+}
+
+void seed_volumes() {
+    seed_pools(0);
+    DS::DiskGroupInfo_var pool = pool_value("big");
+    pool->volumes().length(kVolumes);
+    for (CORBA::ULong i = 0; i < kVolumes; ++i) {
+        auto* v = new OBV_DS::DiskVolume;
+        v->name(("vol" + std::to_string(i)).c_str());
+        v->objId(("vid" + std::to_string(i)).c_str());
+        add_property(v->properties(), "DSM::diskGroupName", "big");
+        pool->volumes()[i] = v;
+    }
+    seed(g->control.in(), pool.in());
+    g->seeded_pools = -2;
+}
+
+// The key a caller of the plain client would send: what the library sends.
+DS::DiskGroup* pool_key(const char* name) {
+    auto* k = new OBV_DS::DiskGroup;
+    k->name(name);
+    add_property(k->properties(), "DSM::master", "127.0.0.1");
+    add_property(k->properties(), "DSM::servertype", "AdvancedDisk");
+    return k;
+}
+
+// ---- single pool details ----
+
+void BM_Lib_GetDiskGroupInfo(benchmark::State& state) {
+    seed_pools(static_cast<int>(state.range(0)));
+    dsm_diskgroup_t g0 = pool_record("pool0");
+    for (auto _ : state) {
+        dsm_diskgroupinfo_t info = empty_info();
+        if (dsm_get_diskgroupinfo(&g0, 1, &info) != DSM_OK) state.SkipWithError("lookup failed");
+        benchmark::DoNotOptimize(info.diskgroup.name[0]);
+        dsm_removeref_diskgroupinfo(&info);
+    }
+}
+
+void BM_Plain_GetDiskGroupInfo(benchmark::State& state) {
+    seed_pools(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        DS::DiskGroup_var key = pool_key("pool0");
+        DS::DiskGroupInfo_var info = g->plain->getDiskGroupInfo(key.in(), 1);
+        benchmark::DoNotOptimize(info->name()[0]);
+    }
+}
+
+// ---- every pool ----
+
+void BM_Lib_GetDiskGroupInfoList(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    seed_pools(n);
+    std::vector<dsm_diskgroupinfo_t> buf(n);
+    dsm_storageserver_t none = server_record("");
+    for (auto _ : state) {
+        int avail = 0;
+        if (dsm_get_diskgroupinfo_list(&none, 0, 0, 0, 1, buf.data(), n, &avail) != DSM_OK || avail != n)
+            state.SkipWithError("list failed");
+        dsm_removeref_diskgroupinfo_list(buf.data(), n);
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+void BM_Plain_GetDiskGroupInfoList(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    seed_pools(n);
+    for (auto _ : state) {
+        DS::StorageServerSeq none;
+        DS::DiskGroupInfoSeq_var list = g->plain->getDiskGroupInfoList(none, false, false, 1);
+        if (static_cast<int>(list->length()) != n) state.SkipWithError("list failed");
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+// ---- the volumes of one pool ----
+
+void BM_Lib_GetDiskVolumeInfoList(benchmark::State& state) {
+    seed_volumes();
+    dsm_diskgroup_t big = pool_record("big");
+    dsm_storageserver_t server = server_record("sts1");
+    std::vector<dsm_diskvolumeinfo_t> buf(kVolumes);
+    for (auto _ : state) {
+        int avail = 0;
+        if (dsm_get_diskvolumeinfo_list(&server, 0, &big, 1, buf.data(), kVolumes, &avail) != DSM_OK ||
+            avail != kVolumes)
+            state.SkipWithError("list failed");
+        dsm_removeref_diskvolumeinfo_list(buf.data(), kVolumes);
+    }
+    state.SetItemsProcessed(state.iterations() * kVolumes);
+}
+
+void BM_Plain_GetDiskVolumeInfoList(benchmark::State& state) {
+    seed_volumes();
+    for (auto _ : state) {
+        DS::StorageServerSeq none;
+        DS::DiskGroup_var key = pool_key("big");
+        DS::DiskVolumeInfoSeq_var list = g->plain->getDiskVolumeInfoList(none, key.in(), 1);
+        if (list->length() != static_cast<CORBA::ULong>(kVolumes)) state.SkipWithError("list failed");
+    }
+    state.SetItemsProcessed(state.iterations() * kVolumes);
+}
+
+long rss_kb() {
+    long pages = 0, resident = 0;
+    FILE* f = std::fopen("/proc/self/statm", "r");
+    if (!f) return -1;
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = -1;
+    std::fclose(f);
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// Resident memory after 100,000 volume reads through the library, once warm.
+void BM_Lib_VolumeReadsMemoryGrowth(benchmark::State& state) {
+    seed_volumes();
+    dsm_diskgroup_t big = pool_record("big");
+    dsm_storageserver_t server = server_record("sts1");
+    std::vector<dsm_diskvolumeinfo_t> buf(kVolumes);
+    auto read_all = [&] {
+        int avail = 0;
+        dsm_get_diskvolumeinfo_list(&server, 0, &big, 1, buf.data(), kVolumes, &avail);
+        dsm_removeref_diskvolumeinfo_list(buf.data(), kVolumes);
+    };
+    for (auto _ : state) {
+        for (int i = 0; i < 3; ++i) read_all();  // warm the allocator
+        const long before = rss_kb();
+        for (int i = 0; i < 100000 / kVolumes; ++i) read_all();
+        state.counters["rss_growth_kb"] = static_cast<double>(rss_kb() - before);
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_Lib_GetDiskGroupInfo)->Arg(1)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Plain_GetDiskGroupInfo)->Arg(1)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Lib_GetDiskGroupInfoList)->Arg(1)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Plain_GetDiskGroupInfoList)->Arg(1)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Lib_GetDiskVolumeInfoList)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Plain_GetDiskVolumeInfoList)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Lib_VolumeReadsMemoryGrowth)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    Bench b;
+    g = &b;
+    b.service = std::make_unique<ServiceProcess>();
+    b.service->start();
+    b.config = std::make_unique<ConfigFile>();
+    b.config->write(service_config(b.service->address(), b.service->port(), 30000));
+    dsmlib_set_emmserver(b.service->address().c_str());
+    CORBA::ORB_ptr orb = dsmlibp_get_orb(nullptr)->orb();
+    svc::register_value_factories(orb);
+    b.control = b.service->control(orb);
+    CORBA::Object_var obj = orb->string_to_object(b.service->corbaloc("DiskService.DiskServiceMgr").c_str());
+    b.plain = DS::DiskServiceMgr::_narrow(obj.in());
+    benchmark::RunSpecifiedBenchmarks();
+    b.plain = DS::DiskServiceMgr::_nil();
+    b.control = DsmControl::Control::_nil();
+    b.service.reset();
+    benchmark::Shutdown();
+    return 0;
+}
