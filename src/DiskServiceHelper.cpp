@@ -141,12 +141,24 @@ std::string translate(const FW::Message* msg, const char* typeName, const char* 
                         msg->originatorId(), " Message ID = ", msg->textId());
 }
 
+// A classic-locale input stream per thread, reset for every text: making and
+// imbuing one per number dominated the extraction of long lists.
+std::istringstream& number_stream() {
+    thread_local std::istringstream in = [] {
+        std::istringstream s;
+        s.imbue(std::locale::classic());
+        return s;
+    }();
+    return in;
+}
+
 template <class T>
 T read_number(const char* text) {
     T value = 0;
     if (!text) return 0;
-    std::istringstream in{std::string(text)};
-    in.imbue(std::locale::classic());
+    std::istringstream& in = number_stream();
+    in.str(std::string(text));
+    in.clear();
     in >> value;
     return value;
 }

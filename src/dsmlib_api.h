@@ -29,6 +29,17 @@ void clear_record(Rec& rec) {
     std::memset(&rec, 0, sizeof rec);
 }
 
+// Clears 'rec' except its member 'keep', for callers that overwrite that
+// member whole afterwards: the result is the same bytes as a full clear.
+template <class Rec, class Member>
+void clear_record_except(Rec& rec, Member& keep) {
+    char* const begin = reinterpret_cast<char*>(&rec);
+    char* const from = reinterpret_cast<char*>(&keep);
+    char* const to = from + sizeof keep;
+    std::memset(begin, 0, static_cast<std::size_t>(from - begin));
+    std::memset(to, 0, static_cast<std::size_t>(begin + sizeof rec - to));
+}
+
 // The value a record holds (borrowed), typed.
 template <class T>
 T* held(const void* object_ref) {

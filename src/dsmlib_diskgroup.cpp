@@ -738,7 +738,8 @@ extern "C" int dsm_get_diskvolumeinfo_list(const dsm_storageserver_t* stservers,
         DSM_LOG(f, DSM_SEV_TRACE, "getDiskVolumeInfoList - #diskvolumes = ", result->length());
         dsm::fill_buffer(result.in(), diskvolumes, num_alloc_diskvolumes, num_avail_diskvolumes,
                          [&](CORBA::ULong i, DS::DiskVolumeInfo* value, dsm_diskvolumeinfo_t& rec) {
-                             dsm::clear_record(rec);
+                             // The embedded pool record takes the caller's below.
+                             dsm::clear_record_except(rec, rec.diskgroup);
                              dsm::hold(rec.object_ref, value);
                              if (dsml_extract_diskvolumeinfo(value, &rec) != 0)
                                  DSM_LOG(f, DSM_SEV_WARNING, "Failed to extract diskvolumeinfo #", i);

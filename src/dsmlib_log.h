@@ -12,14 +12,32 @@
 
 namespace dsm {
 
+// One output stream per thread, imbued with the classic locale once: making
+// and imbuing a stream costs more than most messages it composes.
+class ComposeStream {
+public:
+    // Null when this thread's stream is already in use (a piece whose output
+    // operator itself composes); the caller then uses a stream of its own.
+    static std::ostringstream* acquire() noexcept;
+    static void release() noexcept;
+};
+
 // Composes a message whole, numbers without grouping whatever the process
 // locale says.
 template <class... Pieces>
 std::string compose(const Pieces&... pieces) {
-    std::ostringstream os;
-    os.imbue(std::locale::classic());
-    (os << ... << pieces);
-    return os.str();
+    std::ostringstream* os = ComposeStream::acquire();
+    if (!os) {
+        std::ostringstream own;
+        own.imbue(std::locale::classic());
+        (own << ... << pieces);
+        return own.str();
+    }
+    struct Release {
+        ~Release() { ComposeStream::release(); }
+    } release;
+    (*os << ... << pieces);
+    return os->str();
 }
 
 // Hands one composed message to the logging function, fetched anew so that a
@@ -27,9 +45,14 @@ std::string compose(const Pieces&... pieces) {
 void emit(int severity, const std::string& text, const char* localized, const char* function,
           const char* source, int line) noexcept;
 
+// True when the logging function is the do-nothing one: a message nobody
+// receives need not be composed.
+bool discarding() noexcept;
+
 template <class... Pieces>
 void log(int severity, const char* function, const char* source, int line,
          const Pieces&... pieces) noexcept {
+    if (discarding()) return;
     try {
         emit(severity, compose(pieces...), nullptr, function, source, line);
     } catch (...) {

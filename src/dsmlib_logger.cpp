@@ -76,6 +76,38 @@ void* dsmlibp_default_narrow(void* object) {
 
 namespace dsm {
 
+namespace {
+
+struct ThreadStream {
+    std::ostringstream os;
+    std::ios_base::fmtflags flags;
+    bool busy = false;
+    ThreadStream() : flags(os.flags()) { os.imbue(std::locale::classic()); }
+};
+
+ThreadStream& thread_stream() {
+    thread_local ThreadStream stream;
+    return stream;
+}
+
+}  // namespace
+
+std::ostringstream* ComposeStream::acquire() noexcept {
+    ThreadStream& t = thread_stream();
+    if (t.busy) return nullptr;
+    t.busy = true;
+    t.os.str(std::string());
+    t.os.clear();
+    t.os.flags(t.flags);  // no manipulator outlives its message
+    t.os.width(0);
+    t.os.fill(' ');
+    return &t.os;
+}
+
+void ComposeStream::release() noexcept { thread_stream().busy = false; }
+
+bool discarding() noexcept { return dsmlib_get_logger() == discard; }
+
 void emit(int severity, const std::string& text, const char* localized, const char* function,
           const char* source, int line) noexcept {
     dsmlib_get_logger()(severity, text.c_str(), localized, function, source, line);

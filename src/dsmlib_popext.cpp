@@ -139,8 +139,7 @@ const Field* find(const Walk& w, const char* name) {
 }
 
 // The one property walk: later duplicates win, unknown names are skipped.
-void walk(const Frame& f, const DS::PropertySeq& properties, void* record, const Walk& w) {
-    const DS::PropertySeq props(properties);  // the list as it was when the walk began
+void walk(const Frame& f, const DS::PropertySeq& props, void* record, const Walk& w) {
     for (CORBA::ULong i = 0; i < props.length(); ++i) {
         const DS::Property* p = props[i].in();
         if (!p) {
