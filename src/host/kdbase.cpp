@@ -202,6 +202,8 @@ const char* getECmsg(int status) {
     case 20: return "invalid command parameter";
     case 36: return "failed trying to allocate memory";
     case 144: return "invalid command usage";
+    case 220: return "database system error";
+    case 227: return "no entry was found";
     case 5300: return "the destination does not support fast backups";
     case 5301: return "the storage server does not support fast backups";
     case 5302: return "the policy does not qualify for fast backups";
