@@ -34,13 +34,20 @@ const std::string* value_of(const Record& r, const char* key) {
     return nullptr;
 }
 
+// The path of catalog file 'file'; false when no catalog directory is set.
+bool catalog_path(const char* file, std::string& path) {
+    char dir[1024];
+    if (kdconf_get_value("CATALOG_DIR", dir, sizeof dir) != 0 || !dir[0]) return false;
+    path = std::string(dir) + "/" + file;
+    return true;
+}
+
 // Finds the record named 'name' in catalog file 'file'. A missing file is an
 // empty catalog; a missing catalog directory or a bad line is an error.
 int find_record(const char* file, const char* name, Record& out) {
-    char dir[1024];
-    if (!name || kdconf_get_value("CATALOG_DIR", dir, sizeof dir) != 0 || !dir[0])
-        return KDCAT_DB_ERROR;
-    std::ifstream in(std::string(dir) + "/" + file);
+    std::string path;
+    if (!name || !catalog_path(file, path)) return KDCAT_DB_ERROR;
+    std::ifstream in(path);
     if (!in) return KDCAT_NOT_FOUND;
     std::string line;
     while (std::getline(in, line)) {
@@ -257,9 +264,9 @@ void db_freeCLASS(CLASS* rec) {
 }
 
 unsigned int grey_boxes(int policy_type, unsigned int feature, int options) {
-    char dir[1024];
-    if (options != 0 || kdconf_get_value("CATALOG_DIR", dir, sizeof dir) != 0) return 0;
-    std::ifstream in(std::string(dir) + "/policy_types");
+    std::string path;
+    if (options != 0 || !catalog_path("policy_types", path)) return 0;
+    std::ifstream in(path);
     std::string line;
     while (std::getline(in, line)) {
         Record r;
