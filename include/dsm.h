@@ -578,6 +578,39 @@ int dsm_removeref_mountpoint(dsm_mountpoint_t *mountpoint);
 /* Releases the references of num_mountpoints records; 2050200 for NULL or a negative count. */
 int dsm_removeref_mountpoint_list(dsm_mountpoint_t *mountpoints, int num_mountpoints);
 
+/* Fast (rapidor) backup validation. The catalog records come from the
+ * product's catalog library; they are only passed through here. Results and
+ * reasons go to the host log, not to the library's logger. */
+struct CLASS;
+struct CLASS_ATTR;
+/* 1 when the storage unit supports fast backups or 'name' is not a storage
+ * unit, 0 otherwise. *is_stu is set to 1 or 0 once the catalog was asked;
+ * callers set it to 0 first. */
+int storage_unit_support_fast_backup(const char *name, int *is_stu);
+/* 1 when the storage group supports fast backups or 'name' is not a storage
+ * group, 0 otherwise; *is_stgroup as for storage units. */
+int storage_group_support_fast_backup(const char *name, int *is_stgroup);
+/* 1 when the residence (SLP, storage group or storage unit) supports fast
+ * backups, 0 otherwise. */
+int residence_support_fast_backup(const char *residence);
+/* 0 when every residence the policy and its schedules name supports fast
+ * backups (or fast backups are off), else 5300, 5301 or 5302. */
+int validate_fast_backup_residence(const struct CLASS *policy, const struct CLASS_ATTR *attr);
+/* As validate_fast_backup_residence, after checking that the policy type
+ * and client options allow fast backups (144 otherwise). */
+int validate_fast_backup_enabled(const struct CLASS *policy, const struct CLASS_ATTR *attr);
+/* validate_fast_backup_enabled on the catalog's policy 'classname'; the
+ * catalog status when it cannot be read. */
+int validate_fast_backup_by_classname(const char *classname, const struct CLASS_ATTR *attr);
+/* The storage servers that are up and whose type offers fast backups: 0 with
+ * a malloc'ed list (or NULL and a count of 0 when there is none), 20 for a
+ * NULL argument, 36 when memory runs out, or the library's status. Free the
+ * list with query_storage_server_free. */
+int query_storage_server_support_fast_backup(dsm_storageserverinfo_t **sts_info_buf,
+    int *sts_avail_count);
+/* Frees a list from query_storage_server_support_fast_backup; NULL is a no-op. */
+void query_storage_server_free(dsm_storageserverinfo_t *sts_info_buf);
+
 #if defined(DSM_BUILDING_LIBRARY) && defined(__GNUC__)
 #pragma GCC visibility pop
 #endif
