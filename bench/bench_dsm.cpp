@@ -2,13 +2,10 @@
 // client of DiskServiceMgr, against the bundled service, in one run.
 //
 //   build/bench/dsm_bench [--benchmark_repetitions=N]
+#include "BenchService.h"
 #include "PoolHelpers.h"
-#include "ServiceFixture.h"
 
-#include "Factories.h"
-#include "Orb.h"
 #include "dsm.h"
-#include "dsmlib_internal.h"
 
 #include <benchmark/benchmark.h>
 
@@ -21,55 +18,15 @@
 #include <vector>
 
 using namespace dsmtest;
+using dsmbench::kVolumes;
+using dsmbench::pool_key;
 
 namespace {
 
-constexpr int kVolumes = 10000;
+dsmbench::BenchService* g;
 
-struct Bench {
-    std::unique_ptr<ServiceProcess> service;
-    std::unique_ptr<ConfigFile> config;
-    DsmControl::Control_var control;
-    DS::DiskServiceMgr_var plain;  // the plain client's own reference
-    int seeded_pools = -1;
-};
-Bench* g;
-
-// The service holds exactly 'n' pools named pool0.. and one pool "big" with
-// kVolumes volumes; reseeded only when 'n' changes.
-void seed_pools(int n) {
-    if (g->seeded_pools == n) return;
-    g->control->reset();
-    for (int i = 0; i < n; ++i) {
-        DS::DiskGroupInfo_var v = pool_value("pool" + std::to_string(i));
-        seed(g->control.in(), v.in());
-    }
-    g->seeded_pools = n;
-}
-
-void seed_volumes() {
-    seed_pools(0);
-    DS::DiskGroupInfo_var pool = pool_value("big");
-    pool->volumes().length(kVolumes);
-    for (CORBA::ULong i = 0; i < kVolumes; ++i) {
-        auto* v = new OBV_DS::DiskVolume;
-        v->name(("vol" + std::to_string(i)).c_str());
-        v->objId(("vid" + std::to_string(i)).c_str());
-        add_property(v->properties(), "DSM::diskGroupName", "big");
-        pool->volumes()[i] = v;
-    }
-    seed(g->control.in(), pool.in());
-    g->seeded_pools = -2;
-}
-
-// The key a caller of the plain client would send: what the library sends.
-DS::DiskGroup* pool_key(const char* name) {
-    auto* k = new OBV_DS::DiskGroup;
-    k->name(name);
-    add_property(k->properties(), "DSM::master", "127.0.0.1");
-    add_property(k->properties(), "DSM::servertype", "AdvancedDisk");
-    return k;
-}
+void seed_pools(int n) { g->seed_pools(n); }
+void seed_volumes() { g->seed_volumes(); }
 
 // ---- single pool details ----
 
@@ -88,7 +45,7 @@ void BM_Plain_GetDiskGroupInfo(benchmark::State& state) {
     seed_pools(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         DS::DiskGroup_var key = pool_key("pool0");
-        DS::DiskGroupInfo_var info = g->plain->getDiskGroupInfo(key.in(), 1);
+        DS::DiskGroupInfo_var info = g->plain()->getDiskGroupInfo(key.in(), 1);
         benchmark::DoNotOptimize(info->name()[0]);
     }
 }
@@ -98,9 +55,9 @@ void BM_Plain_GetDiskGroupInfo(benchmark::State& state) {
 void BM_PlainPing_GetDiskGroupInfo(benchmark::State& state) {
     seed_pools(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        g->plain->ping();
+        g->plain()->ping();
         DS::DiskGroup_var key = pool_key("pool0");
-        DS::DiskGroupInfo_var info = g->plain->getDiskGroupInfo(key.in(), 1);
+        DS::DiskGroupInfo_var info = g->plain()->getDiskGroupInfo(key.in(), 1);
         benchmark::DoNotOptimize(info->name()[0]);
     }
 }
@@ -126,7 +83,7 @@ void BM_Plain_GetDiskGroupInfoList(benchmark::State& state) {
     seed_pools(n);
     for (auto _ : state) {
         DS::StorageServerSeq none;
-        DS::DiskGroupInfoSeq_var list = g->plain->getDiskGroupInfoList(none, false, false, 1);
+        DS::DiskGroupInfoSeq_var list = g->plain()->getDiskGroupInfoList(none, false, false, 1);
         if (static_cast<int>(list->length()) != n) state.SkipWithError("list failed");
     }
     state.SetItemsProcessed(state.iterations() * n);
@@ -166,7 +123,7 @@ void BM_Plain_GetDiskVolumeInfoList(benchmark::State& state) {
     for (auto _ : state) {
         DS::StorageServerSeq none;
         DS::DiskGroup_var key = pool_key("big");
-        DS::DiskVolumeInfoSeq_var list = g->plain->getDiskVolumeInfoList(none, key.in(), 1);
+        DS::DiskVolumeInfoSeq_var list = g->plain()->getDiskVolumeInfoList(none, key.in(), 1);
         if (list->length() != static_cast<CORBA::ULong>(kVolumes)) state.SkipWithError("list failed");
     }
     state.SetItemsProcessed(state.iterations() * kVolumes);
@@ -231,22 +188,12 @@ BENCHMARK(BM_Lib_VolumeReadsMemoryGrowth)->Iterations(1)->Unit(benchmark::kMilli
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    Bench b;
-    g = &b;
-    b.service = std::make_unique<ServiceProcess>();
-    b.service->start();
-    b.config = std::make_unique<ConfigFile>();
-    b.config->write(service_config(b.service->address(), b.service->port(), 30000));
-    dsmlib_set_emmserver(b.service->address().c_str());
-    CORBA::ORB_ptr orb = dsmlibp_get_orb(nullptr)->orb();
-    svc::register_value_factories(orb);
-    b.control = b.service->control(orb);
-    CORBA::Object_var obj = orb->string_to_object(b.service->corbaloc("DiskService.DiskServiceMgr").c_str());
-    b.plain = DS::DiskServiceMgr::_narrow(obj.in());
-    benchmark::RunSpecifiedBenchmarks();
-    b.plain = DS::DiskServiceMgr::_nil();
-    b.control = DsmControl::Control::_nil();
-    b.service.reset();
+    {
+        dsmbench::BenchService service;
+        g = &service;
+        benchmark::RunSpecifiedBenchmarks();
+        g = nullptr;
+    }
     benchmark::Shutdown();
     return 0;
 }

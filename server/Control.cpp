@@ -93,15 +93,20 @@ void ControlServant::scriptReply(const char* operation, CORBA::Long count, const
     add(operation, count, f);
 }
 
-void ControlServant::sendHostile(const char*, CORBA::Long, DsmControl::HostileKind, CORBA::Long) {
-    throw DsmControl::ControlError("hostile replies are not available in this build");
+void ControlServant::sendHostile(const char* operation, CORBA::Long count, DsmControl::HostileKind kind,
+                                 CORBA::Long size) {
+    if (size < 0) throw DsmControl::ControlError("negative size");
+    Fault f;
+    f.kind = Fault::HOSTILE;
+    f.hostile = kind;
+    f.size = size;
+    add(operation, count, f);
 }
 
 void ControlServant::clearFaults() { faults_.clear(); }
 
 void ControlServant::seed(const CORBA::Any& value) {
-    std::lock_guard<std::mutex> lock(model_.mutex);
-    model_.seed(value);
+    transact(model_, [&] { model_.seed(value); });
 }
 
 CORBA::Long ControlServant::callCount(const char* operation) { return faults_.count(text(operation)); }
@@ -115,8 +120,7 @@ DsmControl::AnySeq* ControlServant::lastArguments(const char* operation) {
 
 void ControlServant::reset() {
     faults_.reset();
-    std::lock_guard<std::mutex> lock(model_.mutex);
-    model_.reset();
+    transact(model_, [&] { model_.reset(); });
 }
 
 void ControlServant::shutdown() { stop_(); }

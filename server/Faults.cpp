@@ -1,5 +1,7 @@
 #include "Faults.h"
 
+#include "Hostile.h"
+
 #include <chrono>
 #include <thread>
 
@@ -90,6 +92,9 @@ void raise(const Fault& f) {
                 case DsmControl::SYS_OBJECT_NOT_EXIST: throw CORBA::OBJECT_NOT_EXIST(0, CORBA::COMPLETED_NO);
                 default: throw CORBA::UNKNOWN(0, CORBA::COMPLETED_MAYBE);
             }
+        case Fault::HOSTILE:
+            if (f.hostile == DsmControl::HOSTILE_DEEP_ROOT_CAUSES) raise_deep_root_causes(f.size);
+            return;
         default:
             return;
     }

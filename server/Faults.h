@@ -49,7 +49,8 @@ private:
     std::deque<std::string> log_;
 };
 
-// Throws what a fault of kind SERVICE, ILLEGAL_ARGUMENT or SYSTEM stands for.
+// Throws what a fault of kind SERVICE, ILLEGAL_ARGUMENT, SYSTEM or a hostile
+// deep root-cause chain stands for.
 void raise(const Fault& f);
 
 }  // namespace svc

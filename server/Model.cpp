@@ -1,20 +1,12 @@
 #include "Model.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <iostream>
 
 namespace svc {
 
 namespace {
-
-// Members of a value are set through modifiers that take their own count;
-// this hands over a new value without leaking ours.
-template <class T>
-struct Owned {
-    T* v;
-    explicit Owned(T* value) : v(value) {}
-    ~Owned() { CORBA::remove_ref(v); }
-    operator T*() const { return v; }
-};
 
 template <class Seq, class T>
 void push(Seq& seq, T* value) {
@@ -74,7 +66,10 @@ void bad_argument(const char* argument, const char* method) {
     throw FW::IllegalArgumentException(d._retn());
 }
 
-std::string Model::next_id(const char* prefix) { return prefix + std::to_string(next_id_++); }
+std::string Model::next_id(const char* prefix) {
+    touch(Store::COUNTERS, "next_id");
+    return prefix + std::to_string(next_id_++);
+}
 
 // ---- pools ----
 
@@ -87,6 +82,12 @@ Model::Pool& Model::pool(const DS::DiskGroup& key, const char* method) {
     Pool* p = find_pool(text(key.name()));
     if (!p) fail(kNotFound, "disk pool " + text(key.name()) + " not found", method);
     return *p;
+}
+
+Model::Pool& Model::changed_pool(const DS::DiskGroup& key, const char* method) {
+    Pool& p = pool(key, method);
+    touch(Store::POOLS, text(key.name()));
+    return p;
 }
 
 DS::DiskGroup* Model::create_pool(const DS::DiskGroup& pool, const DS::StorageServerSeq& hosts,
@@ -115,12 +116,14 @@ DS::DiskGroup* Model::create_pool(const DS::DiskGroup& pool, const DS::StorageSe
     info.v->disks(d.in());
     if (hosts.length() > 0 && hosts[0]) info.v->storage_server_name(text(hosts[0]->name()).c_str());
     Pool& p = pools_[name];
+    touch(Store::POOLS, name);
     p.info = deep_copy(info.v);
     return deep_copy(p.info->group());
 }
 
 DS::DiskGroup* Model::import_pool(const DS::DiskGroup& key, const DS::StorageServerSeq& hosts) {
     if (Pool* p = find_pool(text(key.name()))) {
+        touch(Store::POOLS, text(key.name()));
         set_prop(p->info->group()->properties(), "DSM::imported", "y");
         return deep_copy(p->info->group());
     }
@@ -128,29 +131,29 @@ DS::DiskGroup* Model::import_pool(const DS::DiskGroup& key, const DS::StorageSer
 }
 
 DS::DiskGroup* Model::delete_pool(const DS::DiskGroup& key) {
-    Pool& p = pool(key, "deleteDiskGroup");
+    Pool& p = changed_pool(key, "deleteDiskGroup");
     DS::DiskGroup* out = deep_copy(p.info->group());
     pools_.erase(text(key.name()));
     return out;
 }
 
 DS::DiskGroup* Model::update_pool(const DS::DiskGroup& key) {
-    Pool& p = pool(key, "updateDiskGroup");
+    Pool& p = changed_pool(key, "updateDiskGroup");
     DS::PropertySeq& props = p.info->group()->properties();
     merge_props(props, key.properties());
     return deep_copy(p.info->group());
 }
 
 DS::DiskGroup* Model::set_pool_state(const DS::DiskGroup& key, CORBA::Long state) {
-    Pool& p = pool(key, "updateDiskGroupState");
+    Pool& p = changed_pool(key, "updateDiskGroupState");
     set_prop(p.info->group()->properties(), "DSM::state", std::to_string(state).c_str());
     p.info->state(state);
     return deep_copy(p.info->group());
 }
 
 DS::DiskGroup* Model::merge_pools(const DS::DiskGroup& primary, const DS::DiskGroup& secondary) {
-    Pool& to = pool(primary, "mergeDiskGroups");
-    Pool& from = pool(secondary, "mergeDiskGroups");
+    Pool& to = changed_pool(primary, "mergeDiskGroups");
+    Pool& from = changed_pool(secondary, "mergeDiskGroups");
     if (&to == &from) fail(kInUse, "a pool cannot be merged into itself", "mergeDiskGroups");
     DS::DiskGroupInfo& a = *to.info;
     DS::DiskGroupInfo& b = *from.info;
@@ -194,14 +197,14 @@ DS::DiskGroupInfoSeq* Model::pools_by_label(const char* label, const char* serve
 }
 
 CORBA::Long Model::add_host(const DS::DiskGroup& key, const DS::StorageServer& server) {
-    Pool& p = pool(key, "addStorageServer");
+    Pool& p = changed_pool(key, "addStorageServer");
     if (has_host(*p.info, server.name())) fail(kExists, "storage server already in pool", "addStorageServer");
     push(p.info->hosts(), deep_copy(const_cast<DS::StorageServer*>(&server)));
     return 0;
 }
 
 CORBA::Long Model::remove_host(const DS::DiskGroup& key, const DS::StorageServer& server) {
-    Pool& p = pool(key, "deleteStorageServer");
+    Pool& p = changed_pool(key, "deleteStorageServer");
     DS::StorageServerSeq& hosts = p.info->hosts();
     DS::StorageServerSeq kept;
     for (CORBA::ULong i = 0; i < hosts.length(); ++i)
@@ -267,7 +270,7 @@ DS::DiskVolume* Model::volume(Pool& p, const DS::DiskVolume& key, const char* me
 }
 
 DS::DiskVolume* Model::create_volume(const DS::DiskVolume& key, const DS::DiskGroup& pool_key) {
-    Pool& p = pool(pool_key, "createDiskVolume");
+    Pool& p = changed_pool(pool_key, "createDiskVolume");
     const std::string name = text(key.name());
     if (name.empty()) bad_argument("volume", "createDiskVolume");
     DS::DiskVolumeSeq& vols = p.info->volumes();
@@ -289,7 +292,7 @@ DS::DiskVolume* Model::create_volume(const DS::DiskVolume& key, const DS::DiskGr
 }
 
 DS::DiskVolume* Model::delete_volume(const DS::DiskVolume& key, const DS::DiskGroup& pool_key) {
-    Pool& p = pool(pool_key, "deleteDiskVolume");
+    Pool& p = changed_pool(pool_key, "deleteDiskVolume");
     DS::DiskVolume* found = volume(p, key, "deleteDiskVolume");
     DS::DiskVolume* out = deep_copy(found);
     DS::DiskVolumeSeq kept;
@@ -301,7 +304,7 @@ DS::DiskVolume* Model::delete_volume(const DS::DiskVolume& key, const DS::DiskGr
 }
 
 DS::DiskVolume* Model::update_volume(const DS::DiskVolume& key, const DS::DiskGroup& pool_key) {
-    Pool& p = pool(pool_key, "updateDiskVolume");
+    Pool& p = changed_pool(pool_key, "updateDiskVolume");
     DS::DiskVolume* v = volume(p, key, "updateDiskVolume");
     merge_props(v->properties(), key.properties());
     if (const char* total = prop(key.properties(), "DSM::totalCapacity")) v->size(std::stoll(total));
@@ -310,7 +313,7 @@ DS::DiskVolume* Model::update_volume(const DS::DiskVolume& key, const DS::DiskGr
 
 DS::DiskVolume* Model::set_volume_state(const DS::DiskVolume& key, const DS::DiskGroup& pool_key,
                                         CORBA::Long state) {
-    Pool& p = pool(pool_key, "updateDiskVolumeState");
+    Pool& p = changed_pool(pool_key, "updateDiskVolumeState");
     DS::DiskVolume* v = volume(p, key, "updateDiskVolumeState");
     merge_props(v->properties(), key.properties());
     set_prop(v->properties(), "DSM::state", std::to_string(state).c_str());
@@ -371,9 +374,11 @@ DS::DiskVolumeInfoSeq* Model::volume_infos(const DS::DiskGroup& key) {
 }
 
 void Model::reset_precommitted() {
-    for (auto& [name, p] : pools_)
+    for (auto& [name, p] : pools_) {
+        touch(Store::POOLS, name);
         for (CORBA::ULong i = 0; i < p.info->volumes().length(); ++i)
             if (DS::DiskVolume* v = p.info->volumes()[i]) set_prop(v->properties(), "DSM::preCommittedSpace", "0");
+    }
 }
 
 // ---- storage servers ----
@@ -390,6 +395,7 @@ DS::StorageServer* Model::create_server(const DS::StorageServer& server) {
     merge_props(host.v->properties(), server.properties());
     if (!prop(host.v->properties(), "DSM::state")) set_prop(host.v->properties(), "DSM::state", "1");
     Server& s = servers_[name];
+    touch(Store::SERVERS, name);
     s.info = new OBV_DS::StorageServerInfo;
     s.info->host(host);
     s.info->name(name.c_str());
@@ -400,6 +406,7 @@ DS::StorageServer* Model::remove_server(const DS::StorageServer& server) {
     auto it = servers_.find(text(server.name()));
     if (it == servers_.end()) fail(kNotFound, "storage server " + text(server.name()) + " not found", "removeStorageServer");
     DS::StorageServer* out = deep_copy(it->second.info->host());
+    touch(Store::SERVERS, it->first);
     servers_.erase(it);
     return out;
 }
@@ -407,6 +414,7 @@ DS::StorageServer* Model::remove_server(const DS::StorageServer& server) {
 DS::StorageServer* Model::update_server(const DS::StorageServer& server) {
     auto it = servers_.find(text(server.name()));
     if (it == servers_.end()) fail(kNotFound, "storage server " + text(server.name()) + " not found", "updateStorageServer");
+    touch(Store::SERVERS, it->first);
     DS::StorageServer* host = it->second.info->host();
     merge_props(host->properties(), server.properties());
     if (const char* up = prop(server.properties(), "DSM::AdminUp"))
@@ -445,6 +453,7 @@ DS::StorageServerConfigItemSeq* Model::update_config(const DS::StorageServer& se
                                                      const DS::StorageServerConfigItemSeq& items) {
     auto it = servers_.find(text(server.name()));
     if (it == servers_.end()) fail(kNotFound, "storage server " + text(server.name()) + " not found", "updateStorageServerConfig");
+    touch(Store::SERVERS, it->first);
     DS::StorageServerConfigItemSeq& stored = it->second.items;
     for (CORBA::ULong i = 0; i < items.length(); ++i) {
         const DS::StorageServerConfigItem* item = items[i];
@@ -523,7 +532,10 @@ DS::DiskInfo* Model::disk_info(const DS::Disk& disk) {
 
 std::string Model::set_attribute(const std::string& name, const char* value) {
     std::string old = attributes_[name];
-    if (value && *value) attributes_[name] = value;
+    if (value && *value) {
+        attributes_[name] = value;
+        touch(Store::ATTRIBUTES, name);
+    }
     return old;
 }
 
@@ -538,6 +550,7 @@ void Model::seed(const CORBA::Any& object) {
     if (object >>= pool_info) {
         if (!pool_info || !pool_info->name()) throw DsmControl::ControlError("a pool needs a name");
         Pool& p = pools_[pool_info->name()];
+        touch(Store::POOLS, pool_info->name());
         p.info = deep_copy(pool_info);
         if (!p.info->group()) {
             Owned<DS::DiskGroup> g(new OBV_DS::DiskGroup);
@@ -547,30 +560,129 @@ void Model::seed(const CORBA::Any& object) {
     } else if (object >>= server) {
         if (!server || !server->name()) throw DsmControl::ControlError("a server needs a name");
         servers_[server->name()].info = deep_copy(server);
+        touch(Store::SERVERS, server->name());
     } else if (object >>= enclosure) {
         if (!enclosure || !enclosure->name()) throw DsmControl::ControlError("an enclosure needs a name");
         enclosures_[enclosure->name()] = deep_copy(enclosure);
+        touch(Store::ENCLOSURES, enclosure->name());
     } else if (object >>= mount) {
         const char* name = mount ? prop(mount->properties(), "DSM::diskGroupName") : nullptr;
         Pool* p = name ? find_pool(name) : nullptr;
         if (!p) throw DsmControl::ControlError("a mount point needs the DSM::diskGroupName of a known pool");
         push(p->mounts, deep_copy(mount));
+        touch(Store::POOLS, name);
     } else if (object >>= volume) {
         DS::DiskVolume* v = volume ? volume->volume() : nullptr;
         const char* name = v ? prop(v->properties(), "DSM::diskGroupName") : nullptr;
         Pool* p = name ? find_pool(name) : nullptr;
         if (!p) throw DsmControl::ControlError("a volume needs the DSM::diskGroupName of a known pool");
         push(p->info->volumes(), deep_copy(v));
+        touch(Store::POOLS, name);
     } else {
         throw DsmControl::ControlError("seed takes a DiskGroupInfo, DiskVolumeInfo, StorageServerInfo, EnclosureInfo or MountPoint");
     }
 }
 
 void Model::reset() {
+    forget();
+    cleared_ = true;
+    touch(Store::COUNTERS, "next_id");  // ids stay unique across resets
+}
+
+void Model::forget() {
     pools_.clear();
     servers_.clear();
     enclosures_.clear();
     attributes_.clear();
+    dirty_.clear();
+}
+
+// ---- the database ----
+//
+// A row holds an object's values in the ORB's own encoding: a pool its info
+// (group, volumes, disks, hosts) and its mount points, a server its info and
+// its configuration items, an enclosure its info. Marshalling is what the
+// service does with these values anyway, so no column mapping can drift from
+// the types; a change rewrites the one row of the object it touched.
+
+void Model::write_row(Store::Table table, const std::string& key) {
+    switch (table) {
+        case Store::POOLS:
+            if (Pool* p = find_pool(key)) return store_.put(table, key, Encoder().value(p->info.in()).seq(p->mounts).bytes());
+            break;
+        case Store::SERVERS:
+            if (auto it = servers_.find(key); it != servers_.end())
+                return store_.put(table, key, Encoder().value(it->second.info.in()).seq(it->second.items).bytes());
+            break;
+        case Store::ENCLOSURES:
+            if (auto it = enclosures_.find(key); it != enclosures_.end())
+                return store_.put(table, key, Encoder().value(it->second.in()).bytes());
+            break;
+        case Store::ATTRIBUTES:
+            if (auto it = attributes_.find(key); it != attributes_.end()) return store_.put(table, key, it->second);
+            break;
+        case Store::COUNTERS:
+            return store_.put(table, key, std::to_string(next_id_));
+    }
+    store_.erase(table, key);
+}
+
+void Model::persist() {
+    if (dirty_.empty() && !cleared_) return;
+    try {
+        store_.begin();
+        if (cleared_) store_.clear();
+        for (const auto& [table, key] : dirty_) write_row(table, key);
+        store_.commit();
+    } catch (const StoreError& e) {
+        store_.rollback();
+        std::cerr << "dsmservice: " << e.what() << "; the change is undone\n";
+        cleared_ = false;
+        load();
+        throw CORBA::PERSIST_STORE(0, CORBA::COMPLETED_NO);
+    }
+    dirty_.clear();
+    cleared_ = false;
+}
+
+void Model::read_pool(const std::string& key, Decoder& in) {
+    Pool& p = pools_[key];
+    p.info = in.value<DS::DiskGroupInfo>();
+    in.seq(p.mounts);
+    if (!p.info.in()) throw CORBA::MARSHAL(0, CORBA::COMPLETED_NO);
+}
+
+void Model::read_server(const std::string& key, Decoder& in) {
+    Server& s = servers_[key];
+    s.info = in.value<DS::StorageServerInfo>();
+    in.seq(s.items);
+    if (!s.info.in()) throw CORBA::MARSHAL(0, CORBA::COMPLETED_NO);
+}
+
+void Model::read_enclosure(const std::string& key, Decoder& in) {
+    enclosures_[key] = in.value<DS::EnclosureInfo>();
+    if (!enclosures_[key].in()) throw CORBA::MARSHAL(0, CORBA::COMPLETED_NO);
+}
+
+void Model::read_rows(Store::Table table, void (Model::*read)(const std::string&, Decoder&)) {
+    for (const auto& [key, bytes] : store_.rows(table)) {
+        try {
+            Decoder in(bytes);
+            (this->*read)(key, in);
+        } catch (const CORBA::SystemException&) {
+            throw StoreError("database " + store_.path() + ": the row '" + key + "' cannot be read");
+        }
+    }
+}
+
+void Model::load() {
+    forget();
+    read_rows(Store::POOLS, &Model::read_pool);
+    read_rows(Store::SERVERS, &Model::read_server);
+    read_rows(Store::ENCLOSURES, &Model::read_enclosure);
+    for (const auto& [key, value] : store_.rows(Store::ATTRIBUTES)) attributes_[key] = value;
+    for (const auto& [key, value] : store_.rows(Store::COUNTERS))
+        if (key == "next_id") next_id_ = std::strtoull(value.c_str(), nullptr, 10);
 }
 
 }  // namespace svc

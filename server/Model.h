@@ -2,14 +2,22 @@
 // data movers, storage servers with configuration items, enclosures, mount
 // points and global attributes. Callers hold the lock; every value going
 // out is a fresh deep copy.
+//
+// The maps are a cache of the database: every change marks the object it
+// touched, and persist() writes the marked objects in one transaction. The
+// servants call it before they reply, so what a reply acknowledges is on disk.
 #ifndef DSMSERVICE_MODEL_H
 #define DSMSERVICE_MODEL_H
 
+#include "Store.h"
 #include "Values.h"
 
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 namespace svc {
 
@@ -28,7 +36,17 @@ enum ErrorCode : CORBA::Long {
 
 class Model {
 public:
+    explicit Model(Store& store) : store_(store) {}
+
     std::mutex mutex;
+
+    // Reads every object from the database, replacing what is held. Throws
+    // StoreError naming a row that cannot be read.
+    void load();
+    // Writes what changed since the last call in one transaction. When that
+    // fails the objects are read back from the database (the change is
+    // undone) and CORBA::PERSIST_STORE is raised.
+    void persist();
 
     // ---- pools ----
     DS::DiskGroup* create_pool(const DS::DiskGroup& pool, const DS::StorageServerSeq& hosts,
@@ -98,6 +116,15 @@ private:
     };
 
     Pool& pool(const DS::DiskGroup& key, const char* method);
+    // pool() for a change: marks the pool for the next persist().
+    Pool& changed_pool(const DS::DiskGroup& key, const char* method);
+    void touch(Store::Table table, const std::string& key) { dirty_.emplace(table, key); }
+    void write_row(Store::Table table, const std::string& key);
+    void read_rows(Store::Table table, void (Model::*read)(const std::string&, Decoder&));
+    void read_pool(const std::string& key, Decoder& in);
+    void read_server(const std::string& key, Decoder& in);
+    void read_enclosure(const std::string& key, Decoder& in);
+    void forget();
     Pool* find_pool(const std::string& name);
     DS::DiskVolume* volume(Pool& p, const DS::DiskVolume& key, const char* method);
     DS::DiskVolumeInfo* make_volume_info(const Pool& p, DS::DiskVolume* v) const;
@@ -108,7 +135,41 @@ private:
     std::map<std::string, DS::EnclosureInfo_var> enclosures_;
     std::map<std::string, std::string> attributes_;
     unsigned long long next_id_ = 1;
+
+    Store& store_;
+    std::set<std::pair<Store::Table, std::string>> dirty_;
+    bool cleared_ = false;  // reset() since the last persist()
 };
+
+// Runs 'body' under the model's lock and persists what it changed before
+// the caller replies, also when it throws. A result whose change cannot be
+// persisted is dropped, and the caller sees PERSIST_STORE instead.
+template <class Body>
+auto transact(Model& model, Body body) -> decltype(body()) {
+    using R = decltype(body());
+    std::lock_guard<std::mutex> lock(model.mutex);
+    auto run = [&]() -> R {
+        try {
+            return body();
+        } catch (...) {
+            model.persist();
+            throw;
+        }
+    };
+    if constexpr (std::is_void_v<R>) {
+        run();
+        model.persist();
+    } else {
+        R result = run();
+        try {
+            model.persist();
+        } catch (...) {
+            if constexpr (std::is_pointer_v<R>) discard(result);
+            throw;
+        }
+        return result;
+    }
+}
 
 }  // namespace svc
 

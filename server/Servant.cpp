@@ -1,5 +1,7 @@
 #include "Servant.h"
 
+#include "Hostile.h"
+
 #include <cstring>
 #include <type_traits>
 
@@ -25,6 +27,32 @@ void add_audit(R* r, const std::string& value) {
     }
 }
 
+// A generated list for a hostile reply; an operation whose result this
+// service cannot generate answers as for a scripted reply of the wrong type.
+template <class R>
+R* long_reply(long size) {
+    if constexpr (generated_list<R>::value) {
+        R* out = new R;
+        generate(*out, static_cast<CORBA::ULong>(size));
+        return out;
+    } else {
+        (void)size;
+        throw CORBA::BAD_PARAM(0, CORBA::COMPLETED_NO);
+    }
+}
+
+// Inflates a property of a normally computed result for a hostile reply.
+template <class R>
+R* inflated(R* result, long size) {
+    DS::PropertySeq* props = reply_properties(result);
+    if (!props) {
+        discard(result);
+        throw CORBA::BAD_PARAM(0, CORBA::COMPLETED_YES);  // nothing in this reply has properties
+    }
+    inflate_last_property(*props, static_cast<CORBA::ULong>(size));
+    return result;
+}
+
 template <class R>
 R* scripted(const CORBA::Any& reply) {
     if constexpr (std::is_base_of_v<CORBA::ValueBase, R>) {
@@ -43,7 +71,7 @@ template <class R, class Body>
 R* DiskServiceServant::serve(const char* op, DsmControl::AnySeq&& args, Body body) {
     const Fault f = faults_.enter(op, std::move(args));
     if (f.kind == Fault::REPLY) return scripted<R>(f.reply);
-    if (f.kind == Fault::HOSTILE) throw CORBA::NO_IMPLEMENT(0, CORBA::COMPLETED_NO);
+    if (f.kind == Fault::HOSTILE && f.hostile == DsmControl::HOSTILE_LONG_SEQUENCE) return long_reply<R>(f.size);
     if (f.kind == Fault::NULL_RESULT) {
         // A value result can be null; the wire has no null sequence, so a
         // sequence result becomes an empty one.
@@ -52,23 +80,17 @@ R* DiskServiceServant::serve(const char* op, DsmControl::AnySeq&& args, Body bod
         else
             return new R;
     }
-    R* result = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(model_.mutex);
-        result = body();
-    }
+    R* result = transact(model_, body);
     if (f.kind == Fault::AUDIT && result) add_audit(result, f.value);
+    if (f.kind == Fault::HOSTILE) return inflated(result, f.size);
     return result;
 }
 
 template <class Body>
 CORBA::Long DiskServiceServant::serve_number(const char* op, DsmControl::AnySeq&& args, Body body) {
     const Fault f = faults_.enter(op, std::move(args));
-    CORBA::Long result = 0;
-    {
-        std::lock_guard<std::mutex> lock(model_.mutex);
-        result = body();
-    }
+    if (f.kind == Fault::HOSTILE) throw CORBA::BAD_PARAM(0, CORBA::COMPLETED_NO);  // a number has no list or property
+    CORBA::Long result = transact(model_, body);
     // For operations answering a number the audit outcome is the answer.
     if (f.kind == Fault::AUDIT) result = static_cast<CORBA::Long>(std::atol(f.value.c_str()));
     return result;
@@ -460,8 +482,7 @@ void DiskServiceServant::ping() { faults_.enter(__func__, record()); }
 
 void DiskServiceServant::resetPreCommittedSpaceOnAllVolumes() {
     faults_.enter(__func__, record());
-    std::lock_guard<std::mutex> lock(model_.mutex);
-    model_.reset_precommitted();
+    transact(model_, [&] { model_.reset_precommitted(); });
 }
 
 DS::ObjSpecSeq* DiskServiceServant::getObjectsByMachine(const char* machine_name, CORBA::Boolean option) {
@@ -474,8 +495,8 @@ char* DiskServiceServant::setGlobalAttribute(const char* attribute_name, const c
         const char* s = nullptr;
         if (f.reply >>= s) return CORBA::string_dup(s);
     }
-    std::lock_guard<std::mutex> lock(model_.mutex);
-    return CORBA::string_dup(model_.set_attribute(attribute_name, attribute_value).c_str());
+    const std::string old = transact(model_, [&] { return model_.set_attribute(attribute_name, attribute_value); });
+    return CORBA::string_dup(old.c_str());
 }
 
 CORBA::Long DiskServiceServant::queueDiskVolumeMount(DS::DiskVolume* volume, DS::DiskGroup* pool,

@@ -53,4 +53,9 @@ void merge_props(DS::PropertySeq& to, const DS::PropertySeq& from) {
 
 std::string text(const char* s) { return s ? s : ""; }
 
+Decoder::Decoder(const std::string& bytes) : buffer_(bytes.size() / sizeof(CORBA::ULongLong) + 1) {
+    std::memcpy(buffer_.data(), bytes.data(), bytes.size());
+    stream_ = std::make_unique<cdrMemoryStream>(buffer_.data(), bytes.size());
+}
+
 }  // namespace svc

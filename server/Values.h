@@ -8,7 +8,10 @@
 
 #include <omniORB4/cdrStream.h>
 
+#include <memory>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 namespace svc {
 
@@ -30,6 +33,73 @@ T* deep_copy(T* v) {
     s.clearValueTracker();
     return copy;
 }
+
+// Drops a result that will not be sent: a value by its count, a sequence by
+// delete.
+template <class R>
+void discard(R* r) {
+    if constexpr (std::is_base_of_v<CORBA::ValueBase, R>)
+        CORBA::remove_ref(r);
+    else
+        delete r;
+}
+
+// Member setters of values take a count of their own; this hands a new value
+// to one without leaking the creator's count.
+template <class T>
+struct Owned {
+    T* v;
+    explicit Owned(T* value) : v(value) {}
+    ~Owned() { CORBA::remove_ref(v); }
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+    operator T*() const { return v; }
+};
+
+// Values and sequences marshalled one after another into bytes, in the
+// ORB's own encoding: how the service keeps an object in its database.
+class Encoder {
+public:
+    template <class T>
+    Encoder& value(T* v) {
+        T::_NP_marshal(v, stream_);
+        return *this;
+    }
+    template <class S>
+    Encoder& seq(const S& s) {
+        s >>= stream_;
+        return *this;
+    }
+    std::string bytes() const {
+        return std::string(static_cast<const char*>(stream_.bufPtr()), stream_.bufSize());
+    }
+
+private:
+    cdrMemoryStream stream_;
+};
+
+// Reads what an Encoder wrote, in the same order. Malformed bytes raise
+// CORBA::MARSHAL.
+class Decoder {
+public:
+    explicit Decoder(const std::string& bytes);
+    Decoder(const Decoder&) = delete;
+    Decoder& operator=(const Decoder&) = delete;
+
+    template <class T>
+    T* value() {
+        return T::_NP_unmarshal(*stream_);
+    }
+    template <class S>
+    void seq(S& s) {
+        s <<= *stream_;
+    }
+
+private:
+    // The stream aligns by address, as the encoder's buffer was aligned.
+    std::vector<CORBA::ULongLong> buffer_;
+    std::unique_ptr<cdrMemoryStream> stream_;
+};
 
 // The value of the first property 'name', or null.
 const char* prop(const DS::PropertySeq& list, const char* name);

@@ -1,10 +1,14 @@
 // dsmservice: the bundled DiskServiceMgr, served over IIOP on one port with
 // a control object for tests and tools.
 //
-//   dsmservice --port N [--address 127.0.0.1] [--ready-file PATH] [--verbose]
+//   dsmservice --port N [--address 127.0.0.1] [--ready-file PATH] [--db PATH]
+//              [--verbose]
 //
 // --port 0 picks a free port. When ready, the port is written to the ready
-// file. SIGTERM and SIGINT stop the service cleanly (exit 0).
+// file. SIGTERM and SIGINT stop the service cleanly (exit 0). --db keeps the
+// objects in an SQLite database at PATH (created when missing, read at
+// start); without it they live in memory only. A database that cannot be
+// used is reported and the service exits with 1.
 #include "Factories.h"
 #include "Servant.h"
 
@@ -15,6 +19,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <netinet/in.h>
 #include <pthread.h>
 #include <string>
@@ -28,11 +33,12 @@ struct Options {
     int port = -1;
     std::string address = "127.0.0.1";
     std::string ready_file;
+    std::string db = ":memory:";
     bool verbose = false;
 };
 
 [[noreturn]] void usage() {
-    std::cerr << "usage: dsmservice --port N [--address A] [--ready-file PATH] [--verbose]\n";
+    std::cerr << "usage: dsmservice --port N [--address A] [--ready-file PATH] [--db PATH] [--verbose]\n";
     std::exit(2);
 }
 
@@ -47,6 +53,7 @@ Options parse(int argc, char** argv) {
         if (a == "--port") o.port = std::atoi(value().c_str());
         else if (a == "--address") o.address = value();
         else if (a == "--ready-file") o.ready_file = value();
+        else if (a == "--db") o.db = value();
         else if (a == "--verbose") o.verbose = true;
         else usage();
     }
@@ -85,6 +92,11 @@ void activate(PortableServer::POA_ptr poa, const char* key, PortableServer::Serv
     poa->activate_object_with_id(id.in(), servant);
 }
 
+// The ORB marshals nested values by recursion on the thread that replies; a
+// scripted root-cause chain of 100,000 levels needs about this much stack
+// (reserved address space, committed only as it is used).
+constexpr unsigned long kThreadStack = 256ul << 20;
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -109,13 +121,22 @@ int main(int argc, char** argv) {
                                     {"traceLevel", opt.verbose ? "10" : "0"},
                                     {nullptr, nullptr}};
     int orb_argc = 0;
+    omni_thread::stacksize(kThreadStack);
+    std::unique_ptr<svc::Store> store;
+    try {
+        store = std::make_unique<svc::Store>(opt.db);
+    } catch (const svc::StoreError& e) {
+        std::cerr << "dsmservice: " << e.what() << '\n';
+        return 1;
+    }
     try {
         CORBA::ORB_var orb = CORBA::ORB_init(orb_argc, nullptr, "omniORB4", orb_options);
         svc::register_value_factories(orb.in());
         CORBA::Object_var ins_obj = orb->resolve_initial_references("omniINSPOA");
         PortableServer::POA_var ins = PortableServer::POA::_narrow(ins_obj.in());
 
-        svc::Model model;
+        svc::Model model(*store);
+        model.load();  // needs the value factories
         svc::Faults faults;
         svc::DiskServiceServant dsm(model, faults);
         svc::ControlServant control(model, faults, [] { kill(getpid(), SIGTERM); });
@@ -134,6 +155,9 @@ int main(int argc, char** argv) {
         orb->run();
         waiter.join();
         orb->destroy();
+    } catch (const svc::StoreError& e) {
+        std::cerr << "dsmservice: " << e.what() << '\n';
+        return 1;
     } catch (const CORBA::Exception& e) {
         std::cerr << "dsmservice: " << e._name() << '\n';
         return 1;

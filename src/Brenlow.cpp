@@ -24,7 +24,8 @@ brnwLis_t* Lis::release() {
 
 template <class Wrap, class Value>
 Lis& Lis::wrap(Wrap fn, Value value) {
-    auto* any = static_cast<brnwLisAny_t*>(std::malloc(sizeof(brnwLisAny_t)));
+    // Cleared: wrapping a value first releases what the cell held before.
+    auto* any = static_cast<brnwLisAny_t*>(std::calloc(1, sizeof(brnwLisAny_t)));
     if (!any) throw LisX(-3);
     int status = fn(any, value);
     if (failed(status)) {

@@ -6,18 +6,20 @@
 #include "ValueFactoryTable.h"
 
 namespace FW = Orvane::Keldra::TL::Framework;
+namespace OBV_FW = OBV_Orvane::Keldra::TL::Framework;
 
 namespace {
 
 // Every framework value the service may send; BaseObject and
-// ExpansionAttribute are never sent on their own.
+// ExpansionAttribute are never sent on their own. Details bound their
+// nesting.
 const dsm::FactoryEntry kFactories[] = {
     {"IDL:Orvane/Keldra/TL/Framework/NumericMessageItem:1.0", dsm::makeFactory<FW::NumericMessageItem_init>},
     {"IDL:Orvane/Keldra/TL/Framework/MessageItem:1.0", dsm::makeFactory<FW::MessageItem_init>},
-    {"IDL:Orvane/Keldra/TL/Framework/IllegalArgumentExceptionDetails:1.0", dsm::makeFactory<FW::IllegalArgumentExceptionDetails_init>},
+    {"IDL:Orvane/Keldra/TL/Framework/IllegalArgumentExceptionDetails:1.0", dsm::makeNestingBoundedFactory<FW::IllegalArgumentExceptionDetails_init, OBV_FW::IllegalArgumentExceptionDetails>},
     {"IDL:Orvane/Keldra/TL/Framework/Message:1.0", dsm::makeFactory<FW::Message_init>},
-    {"IDL:Orvane/Keldra/TL/Framework/ErrorCodeExceptionDetails:1.0", dsm::makeFactory<FW::ErrorCodeExceptionDetails_init>},
-    {"IDL:Orvane/Keldra/TL/Framework/ServiceExceptionDetails:1.0", dsm::makeFactory<FW::ServiceExceptionDetails_init>},
+    {"IDL:Orvane/Keldra/TL/Framework/ErrorCodeExceptionDetails:1.0", dsm::makeNestingBoundedFactory<FW::ErrorCodeExceptionDetails_init, OBV_FW::ErrorCodeExceptionDetails>},
+    {"IDL:Orvane/Keldra/TL/Framework/ServiceExceptionDetails:1.0", dsm::makeNestingBoundedFactory<FW::ServiceExceptionDetails_init, OBV_FW::ServiceExceptionDetails>},
     {"IDL:Orvane/Keldra/TL/Framework/StringMessageItem:1.0", dsm::makeFactory<FW::StringMessageItem_init>},
 };
 

@@ -22,6 +22,17 @@ void registerOne(CORBA::ORB_ptr orb, const FactoryEntry& entry) {
 
 }  // namespace
 
+namespace {
+thread_local int t_nesting = 0;
+}
+
+NestingGuard::NestingGuard() {
+    if (t_nesting >= kMaxDetailsNesting) throw CORBA::MARSHAL(0, CORBA::COMPLETED_YES);
+    ++t_nesting;
+}
+
+NestingGuard::~NestingGuard() { --t_nesting; }
+
 int registerFactories(CORBA::ORB_ptr orb, const FactoryEntry* entries, int count,
                       const char* initName, int failureLogId) {
     KDLogger* failureLog = nullptr;

@@ -57,7 +57,7 @@ int pool_list(const Frame& f, const dsm_storageserver_t* stservers, int num_stse
 void hold_and_extract_info(const Frame& f, CORBA::ULong i, DS::DiskGroupInfo* value,
                            dsm_diskgroupinfo_t& rec) {
     dsm::hold(rec.object_ref, value);
-    if (dsml_extract_diskgroupinfo(value, &rec) != 0)
+    if (!value || dsml_extract_diskgroupinfo(value, &rec) != 0)
         DSM_LOG(f, DSM_SEV_WARNING, "Failed to extract diskgroupinfo #", i);
 }
 
@@ -77,7 +77,7 @@ extern "C" int dsm_get_diskgroup_list(const dsm_storageserver_t* stservers, int 
         },
         [](const Frame& fr, CORBA::ULong i, DS::DiskGroup* value, dsm_diskgroupinfo_t& rec) {
             dsm::clear_record(rec);
-            if (dsml_extract_diskgroup(value, &rec) != 0)
+            if (!value || dsml_extract_diskgroup(value, &rec) != 0)
                 DSM_LOG(fr, DSM_SEV_WARNING, "Failed to extract diskgroup #", i);
         });
 }
@@ -184,7 +184,7 @@ extern "C" int dsm_get_diskgroup_volumes(const dsm_diskgroupinfo_t* diskgroupinf
         DSM_BUFFER(diskvolumes, num_alloc_diskvolumes, num_avail_diskvolumes), "diskvolumes",
         [](DS::DiskGroupInfo* info) -> const DS::DiskVolumeSeq& { return info->volumes(); },
         [&](CORBA::ULong i, DS::DiskVolume* value, dsm_diskvolumeinfo_t& rec) {
-            if (dsml_extract_diskvolume(value, &rec) != 0)
+            if (!value || dsml_extract_diskvolume(value, &rec) != 0)
                 DSM_LOG(f, DSM_SEV_WARNING, "Failed to extract diskvolume #", i);
             rec.diskgroup = diskgroupinfo->diskgroup;
         });
@@ -199,7 +199,7 @@ extern "C" int dsm_get_diskgroup_stservers(const dsm_diskgroupinfo_t* diskgroupi
         DSM_BUFFER(stservers, num_alloc_stservers, num_avail_stservers), "stservers",
         [](DS::DiskGroupInfo* info) -> const DS::StorageServerSeq& { return info->hosts(); },
         [&](CORBA::ULong i, DS::StorageServer* value, dsm_storageserver_t& rec) {
-            if (dsml_extract_storageserver(value, &rec) != 0)
+            if (!value || dsml_extract_storageserver(value, &rec) != 0)
                 DSM_LOG(f, DSM_SEV_WARNING, "Failed to extract stserver #", i);
         });
 }
@@ -225,7 +225,7 @@ extern "C" int dsm_get_diskgroup_disks(const dsm_diskgroupinfo_t* diskgroupinfo,
         DSM_BUFFER(disks, num_alloc_disks, num_avail_disks), "disks",
         [](DS::DiskGroupInfo* info) -> const DS::DiskSeq& { return info->disks(); },
         [&](CORBA::ULong i, DS::Disk* value, dsm_disk_t& rec) {
-            if (dsml_extract_disk(value, &rec) != 0)
+            if (!value || dsml_extract_disk(value, &rec) != 0)
                 DSM_LOG(f, DSM_SEV_WARNING, "Failed to extract disk #", i);
         });
 }
@@ -741,7 +741,7 @@ extern "C" int dsm_get_diskvolumeinfo_list(const dsm_storageserver_t* stservers,
                              // The embedded pool record takes the caller's below.
                              dsm::clear_record_except(rec, rec.diskgroup);
                              dsm::hold(rec.object_ref, value);
-                             if (dsml_extract_diskvolumeinfo(value, &rec) != 0)
+                             if (!value || dsml_extract_diskvolumeinfo(value, &rec) != 0)
                                  DSM_LOG(f, DSM_SEV_WARNING, "Failed to extract diskvolumeinfo #", i);
                              rec.diskgroup = *diskgroup;
                          });

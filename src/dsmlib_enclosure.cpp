@@ -53,7 +53,7 @@ extern "C" int dsm_get_storageserverinfo_list(const char* machine_name, dsm_dbmo
                          [&](CORBA::ULong i, DS::StorageServerInfo* value, dsm_storageserverinfo_t& rec) {
                              dsm::clear_record(rec);
                              dsm::hold(rec.object_ref, value);
-                             if (dsml_extract_storageserverinfo(value, &rec) != 0)
+                             if (!value || dsml_extract_storageserverinfo(value, &rec) != 0)
                                  DSM_LOG(f, DSM_SEV_WARNING, "Failed to extract stsinfo #", i);
                          });
         return DSM_OK;

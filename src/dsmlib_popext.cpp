@@ -9,9 +9,11 @@
 
 #include "kdbase.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <ostream>
 #include <type_traits>
 #include <utility>
 
@@ -110,6 +112,22 @@ constexpr Walk walk_of(const char* prefix, const Field (&fields)[N], bool log_nu
     return {prefix, fields, N, log_null, log_match, log_unknown};
 }
 
+// A service's property value as logged: its first kLoggedValue bytes, "..."
+// marking a cut, so that a value of megabytes never becomes a message of
+// megabytes.
+constexpr std::size_t kLoggedValue = 1024;
+
+struct Logged {
+    const char* text;
+};
+
+std::ostream& operator<<(std::ostream& os, Logged v) {
+    const std::size_t n = strnlen(v.text, kLoggedValue + 1);
+    os.write(v.text, static_cast<std::streamsize>(std::min(n, kLoggedValue)));
+    if (n > kLoggedValue) os << "...";
+    return os;
+}
+
 // Stores the converted value and logs what was stored.
 void store(const Frame& f, const Field& field, const char* value, void* record, bool log) {
     char* at = static_cast<char*>(record) + field.slot.offset;
@@ -125,7 +143,7 @@ void store(const Frame& f, const Field& field, const char* value, void* record, 
     }
     if (!log) return;
     if (field.raw_suffix)
-        DSM_LOG(f, DSM_SEV_TRACE, field.label, value, field.raw_suffix);
+        DSM_LOG(f, DSM_SEV_TRACE, field.label, Logged{value}, field.raw_suffix);
     else if (field.slot.kind == Kind::Text)
         DSM_LOG(f, DSM_SEV_TRACE, field.label, static_cast<const char*>(at));
     else
@@ -155,7 +173,7 @@ void walk(const Frame& f, const DS::PropertySeq& props, void* record, const Walk
         if (const Field* field = find(w, name))
             store(f, *field, value, record, w.log_match);
         else if (w.log_unknown)
-            DSM_LOG(f, DSM_SEV_TRACE, "property.name=", name, ", property.value=", value);
+            DSM_LOG(f, DSM_SEV_TRACE, "property.name=", Logged{name}, ", property.value=", Logged{value});
     }
 }
 
@@ -322,7 +340,10 @@ int dsml_extract_diskvolumeinfo(const DS::DiskVolumeInfo* value, dsm_diskvolumei
         copy_if_empty(f, rec->name, value->name(), "diskvolumeinfo.name = ");
         if (volume) copy_if_empty(f, rec->id, volume->objId(), "diskvolumeinfo.id = ");
         rec->total_capacity = value->capacity();
-        rec->free_space = value->capacity() - value->used();
+        // The service's figures may be anything: the difference wraps, it
+        // never overflows.
+        rec->free_space = static_cast<std::int64_t>(static_cast<std::uint64_t>(value->capacity()) -
+                                                    static_cast<std::uint64_t>(value->used()));
         DSM_LOG(f, DSM_SEV_TRACE, "diskvolumeinfo.total_capacity = ", rec->total_capacity);
         DSM_LOG(f, DSM_SEV_TRACE, "diskvolumeinfo.free_space = ", rec->free_space);
         if (volume) walk(f, volume->properties(), rec, walk_of("diskvolume.", kVolumeInfoFields));

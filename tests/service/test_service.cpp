@@ -129,3 +129,61 @@ TEST(Service, StopsCleanlyAndOldReferencesWorkAfterARestart) {
     EXPECT_THROW(dsm->ping(), CORBA::SystemException);
     killer.join();
 }
+
+TEST(Service, HostileRepliesFollowTheScriptAndAreRefusedWhereTheyCannotApply) {
+    ServiceProcess svc;
+    svc.start();
+    DS::DiskServiceMgr_var dsm = manager(svc);
+    DsmControl::Control_var control = svc.control(client_orb());
+    EXPECT_THROW(control->sendHostile("noSuchOperation", 1, DsmControl::HOSTILE_LONG_SEQUENCE, 1),
+                 DsmControl::ControlError);
+    EXPECT_THROW(control->sendHostile("getDiskGroupList", 1, DsmControl::HOSTILE_LONG_SEQUENCE, -1),
+                 DsmControl::ControlError);
+
+    // Two generated lists, then the real (empty) one.
+    DS::StorageServerSeq none;
+    control->sendHostile("getDiskGroupList", 2, DsmControl::HOSTILE_LONG_SEQUENCE, 3);
+    for (int i = 0; i < 2; ++i) {
+        DS::DiskGroupSeq_var r = dsm->getDiskGroupList(none, false, false, 1);
+        ASSERT_EQ(r->length(), 3u);
+        EXPECT_STREQ(r[2u]->name(), "hostile-0000002");
+        EXPECT_NE(r[0u].in(), r[1u].in()) << "every element is a value of its own";
+    }
+    DS::DiskGroupSeq_var real = dsm->getDiskGroupList(none, false, false, 1);
+    EXPECT_EQ(real->length(), 0u);
+
+    // A root-cause chain exactly as deep as asked, the top carrying the code.
+    control->sendHostile("getDiskGroupList", 1, DsmControl::HOSTILE_DEEP_ROOT_CAUSES, 3);
+    try {
+        dsm->getDiskGroupList(none, false, false, 1);
+        FAIL() << "a deep chain is raised";
+    } catch (const FW::ServiceException& e) {
+        auto* top = DS::DiskServiceExceptionDetails::_downcast(e.details.in());
+        ASSERT_TRUE(top);
+        EXPECT_EQ(top->errorCode(), 2050020);
+        int depth = 0;
+        for (FW::ServiceExceptionDetails* d = top; d->rootCauses().length() == 1; d = d->rootCauses()[0]) ++depth;
+        EXPECT_EQ(depth, 3);
+    }
+
+    // The last property of the reply (of its first element for a list) grows.
+    DS::DiskGroup_var g = pool("p1");
+    DS::DiskSeq disks;
+    DS::DiskGroup_var made = dsm->createDiskGroup(g.in(), none, disks, 1);
+    control->sendHostile("getDiskGroupList", 1, DsmControl::HOSTILE_HUGE_PROPERTY, 1000);
+    DS::DiskGroupSeq_var big = dsm->getDiskGroupList(none, false, false, 1);
+    ASSERT_EQ(big->length(), 1u);
+    const DS::PropertySeq& props = big[0u]->properties();
+    ASSERT_GT(props.length(), 0u);
+    const std::string value = props[props.length() - 1]->value();
+    EXPECT_EQ(value.size(), 1000u);
+    EXPECT_EQ(value[999], 'a' + 999 % 26);
+
+    // Kinds that do not fit the operation's result.
+    control->sendHostile("getDiskGroupInfo", 1, DsmControl::HOSTILE_LONG_SEQUENCE, 3);
+    EXPECT_THROW(dsm->getDiskGroupInfo(g.in(), 1), CORBA::BAD_PARAM) << "not a list";
+    control->sendHostile("addStorageServer", 1, DsmControl::HOSTILE_HUGE_PROPERTY, 3);
+    DS::StorageServer_var host = new OBV_DS::StorageServer;
+    host->name("sts1");
+    EXPECT_THROW(dsm->addStorageServer(g.in(), host.in()), CORBA::BAD_PARAM) << "a number has no properties";
+}

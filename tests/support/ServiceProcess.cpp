@@ -6,9 +6,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -42,12 +44,23 @@ void ServiceProcess::start(int port) {
     if (running()) stop();
     const std::string ready = dir_ + "/ready";
     std::remove(ready.c_str());
-    const std::string port_text = std::to_string(port);
+    std::vector<std::string> args = {exe_, "--port", std::to_string(port), "--address", address_,
+                                      "--ready-file", ready};
+    if (!db_path_.empty()) {
+        args.push_back("--db");
+        args.push_back(db_path_);
+    }
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    const pid_t parent = getpid();
     pid_ = fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");
     if (pid_ == 0) {
-        execl(exe_.c_str(), exe_.c_str(), "--port", port_text.c_str(), "--address", address_.c_str(),
-              "--ready-file", ready.c_str(), static_cast<char*>(nullptr));
+        // A test that crashes must not leave its service running.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(127);
+        execv(exe_.c_str(), argv.data());
         _exit(127);
     }
     const auto deadline = Clock::now() + std::chrono::seconds(10);

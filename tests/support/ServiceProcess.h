@@ -1,5 +1,6 @@
 // Runs the bundled service as a child process for a test: started on a
-// loopback address, waited for, and stopped on every path.
+// loopback address, waited for, and stopped on every path (also when the test
+// process itself dies).
 #ifndef DSM_TESTS_SERVICEPROCESS_H
 #define DSM_TESTS_SERVICEPROCESS_H
 
@@ -7,6 +8,7 @@
 
 #include <string>
 #include <sys/types.h>
+#include <utility>
 
 class ServiceProcess {
 public:
@@ -25,6 +27,12 @@ public:
     // stop() and start() on the same port.
     void restart();
 
+    // From the next start on, the service keeps its objects in an SQLite
+    // database at 'path' (empty: in memory, the default). The file stays the
+    // test's; a start after kill() finds what the killed service committed.
+    void use_database(std::string path) { db_path_ = std::move(path); }
+    const std::string& database() const { return db_path_; }
+
     int port() const { return port_; }
     const std::string& address() const { return address_; }
     pid_t pid() const { return pid_; }
@@ -42,6 +50,7 @@ private:
     std::string exe_;
     std::string address_;
     std::string dir_;
+    std::string db_path_;
     int port_ = 0;
     pid_t pid_ = -1;
     int status_ = 0;
