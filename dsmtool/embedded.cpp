@@ -175,7 +175,10 @@ bool answers(const std::string& config) {
 }
 
 std::string service_executable() {
-    if (const char* env = std::getenv("DSMTOOL_SERVICE"); env && *env) return env;
+    if (const char* env = std::getenv("DSMTOOL_SERVICE"); env && *env) {
+        if (::access(env, X_OK) != 0) throw ServiceError(std::string(env) + " (DSMTOOL_SERVICE) is not executable");
+        return env;
+    }
     const std::string dir = self_dir();
     for (const std::string& candidate : {dir + "/dsmservice", dir + "/../server/dsmservice"})
         if (::access(candidate.c_str(), X_OK) == 0) return candidate;
@@ -239,7 +242,7 @@ ServiceState EmbeddedService::start() {
     const auto deadline = Clock::now() + kReadyWait;
     int port = 0;
     while ((port = read_port(path("port"))) == 0) {
-        if (Clock::now() >= deadline || start_time(pid) != started) {
+        if (Clock::now() >= deadline || started.empty() || start_time(pid) != started) {
             stop_pid(pid);
             forget();
             throw ServiceError(exe + " did not start; see " + path("service.log"));

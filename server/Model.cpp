@@ -110,6 +110,11 @@ DS::DiskGroup* Model::create_pool(const DS::DiskGroup& pool, const DS::StorageSe
     info.v->servertype(text(prop(g.v->properties(), "DSM::servertype")).c_str());
     info.v->master_server(text(prop(g.v->properties(), "DSM::master")).c_str());
     info.v->state(2);
+    // Every numeric member is set: the generated value leaves them unset.
+    info.v->capacity(0);
+    info.v->formatted(0);
+    info.v->used(0);
+    info.v->stsState(0);
     DS::StorageServerSeq_var h = copy_seq(hosts);
     info.v->hosts(h.in());
     DS::DiskSeq_var d = copy_seq(disks);

@@ -26,8 +26,13 @@ public:
     Statement& operator=(const Statement&) = delete;
 
     bool ok() const { return stmt_ != nullptr; }
-    bool bind(int index, const std::string& text) {
-        return sqlite3_bind_blob(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) ==
+    // Names are text, so that the database reads well with any SQLite tool.
+    bool bind_text(int index, const std::string& text) {
+        return sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) ==
+               SQLITE_OK;
+    }
+    bool bind_blob(int index, const std::string& bytes) {
+        return sqlite3_bind_blob(stmt_, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT) ==
                SQLITE_OK;
     }
     // SQLITE_ROW, SQLITE_DONE or an error code.
@@ -98,13 +103,13 @@ void Store::rollback() noexcept {
 
 void Store::put(Table table, const std::string& key, const std::string& bytes) {
     Statement st(db_, std::string("INSERT OR REPLACE INTO ") + table_name(table) + " (name, data) VALUES (?1, ?2)");
-    if (!st.ok() || !st.bind(1, key) || !st.bind(2, bytes) || st.step() != SQLITE_DONE)
+    if (!st.ok() || !st.bind_text(1, key) || !st.bind_blob(2, bytes) || st.step() != SQLITE_DONE)
         fail(std::string("cannot write to ") + table_name(table));
 }
 
 void Store::erase(Table table, const std::string& key) {
     Statement st(db_, std::string("DELETE FROM ") + table_name(table) + " WHERE name = ?1");
-    if (!st.ok() || !st.bind(1, key) || st.step() != SQLITE_DONE)
+    if (!st.ok() || !st.bind_text(1, key) || st.step() != SQLITE_DONE)
         fail(std::string("cannot delete from ") + table_name(table));
 }
 

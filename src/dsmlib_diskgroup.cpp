@@ -760,11 +760,11 @@ extern "C" int dsm_diskvolume_load(dsm_diskvolumeinfo_t* diskvolumeinfo, int ext
         // Only the names travel: the pool by name, master and server type,
         // the volume by name.
         DS::DiskGroup_var pool = new OBV_DS::DiskGroup;
-        pool->name(diskvolumeinfo->diskgroup.name);
+        pool->name(static_cast<const char*>(diskvolumeinfo->diskgroup.name));  // copied, not adopted
         DiskServiceHelper::addProperty(pool->properties(), "DSM::master", diskvolumeinfo->diskgroup.master_server);
         DiskServiceHelper::addProperty(pool->properties(), "DSM::servertype", diskvolumeinfo->diskgroup.server_type);
         DS::DiskVolume_var volume = new OBV_DS::DiskVolume;
-        volume->name(diskvolumeinfo->name);
+        volume->name(static_cast<const char*>(diskvolumeinfo->name));
         DSM_CONNECT(f, dsm);
         f.calling("getDiskVolumeInfo", __LINE__);
         DS::DiskVolumeInfo_var info = dsm->getDiskVolumeInfo(volume.in(), pool.in(), 1);

@@ -74,27 +74,27 @@ bool untouched(const Rec (&recs)[N], size_t from) {
 
 TEST_F(Hostile, MillionElementListIsCountedAndCopiedOnlyIntoTheCallersRecords) {
     const CORBA::Long size = 1000000;
-    control()->sendHostile("getStorageServerInfoList", 1, DsmControl::HOSTILE_LONG_SEQUENCE, size);
-    dsm_storageserverinfo_t recs[9];
+    control()->sendHostile("getDiskGroupList", 1, DsmControl::HOSTILE_LONG_SEQUENCE, size);
+    dsm_storageserver_t none[1];
+    dsm_diskgroupinfo_t recs[9];
     std::memset(recs, 0x5a, sizeof recs);
     int avail = -1;
     LogCapture capture;
     const auto t0 = Clock::now();
-    ASSERT_EQ(dsm_get_storageserverinfo_list("", 1, recs, 8, &avail), DSM_OK) << capture.dump();
+    ASSERT_EQ(dsm_get_diskgroup_list(none, 0, 0, 0, 1, recs, 8, &avail), DSM_OK) << capture.dump();
     elapsed("million_element_reply", t0);
     EXPECT_EQ(avail, size);
     for (int i = 0; i < 8; ++i) {
-        EXPECT_EQ(recs[i].stserver.name, element(i));
-        EXPECT_EQ(recs[i].stserver.id, "id-" + element(i));
-        EXPECT_NE(recs[i].object_ref, nullptr);
+        EXPECT_EQ(recs[i].diskgroup.name, element(i));
+        EXPECT_EQ(recs[i].diskgroup.id, "id-" + element(i));
+        EXPECT_EQ(recs[i].object_ref, nullptr) << "a pool list holds no reference";
     }
     EXPECT_TRUE(untouched(recs, 8));
-    EXPECT_FALSE(capture.exactly("getStorageServerInfoList - #stservers = 1000000").empty());
+    EXPECT_FALSE(capture.exactly("getDiskGroupList - #diskgroups = 1000000").empty()) << capture.dump();
     EXPECT_LT(capture.lines().size(), 200u) << "no message per element beyond the caller's records";
-    EXPECT_EQ(dsm_removeref_storageserver_list(recs, 8), DSM_OK);
 }
 
-TEST_F(Hostile, LongPoolAndVolumeListsFillOnlyTheAllocatedRecords) {
+TEST_F(Hostile, LongInfoListsFillOnlyTheAllocatedRecords) {
     const CORBA::Long size = 100000;
     dsm_storageserver_t none[1];
     control()->sendHostile("getDiskGroupInfoList", 1, DsmControl::HOSTILE_LONG_SEQUENCE, size);
@@ -110,6 +110,16 @@ TEST_F(Hostile, LongPoolAndVolumeListsFillOnlyTheAllocatedRecords) {
     EXPECT_EQ(pools[2].diskgroup.id, "id-" + element(2));
     EXPECT_TRUE(untouched(pools, 3));
     EXPECT_EQ(dsm_removeref_diskgroupinfo_list(pools, 3), DSM_OK);
+
+    control()->sendHostile("getStorageServerInfoList", 1, DsmControl::HOSTILE_LONG_SEQUENCE, size);
+    dsm_storageserverinfo_t servers[3];
+    std::memset(servers, 0x5a, sizeof servers);
+    ASSERT_EQ(dsm_get_storageserverinfo_list("", 1, servers, 2, &avail), DSM_OK);
+    EXPECT_EQ(avail, size);
+    EXPECT_EQ(servers[1].stserver.name, element(1));
+    EXPECT_NE(servers[1].object_ref, nullptr);
+    EXPECT_TRUE(untouched(servers, 2));
+    EXPECT_EQ(dsm_removeref_storageserver_list(servers, 2), DSM_OK);
 
     // No record at all: only the count.
     control()->sendHostile("getDiskVolumeInfoList", 1, DsmControl::HOSTILE_LONG_SEQUENCE, size);

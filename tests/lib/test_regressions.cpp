@@ -170,6 +170,7 @@ TEST_F(Regressions, NullMembersOfAHeldPoolAreSkippedWithAWarning) {
     held->volumes() = null_then<DS::DiskVolumeSeq>(volume_value("v1"));
     held->hosts() = null_then<DS::StorageServerSeq>(server_value("s1"));
     auto* disk = new OBV_DS::Disk;
+    disk->used(false);  // a boolean member the ORB would otherwise marshal uninitialised
     disk->name("d1");
     held->disks() = null_then<DS::DiskSeq>(static_cast<DS::Disk*>(disk));
     CORBA::Any a;

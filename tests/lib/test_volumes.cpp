@@ -223,3 +223,21 @@ TEST_F(Volumes, TenThousandVolumesUnderEveryBufferSize) {
         EXPECT_EQ(dsm_removeref_diskvolumeinfo_list(buf.get(), filled), DSM_OK);
     }
 }
+
+// Loading by the names in a caller's record copies them into the request:
+// the record keeps its own buffers and the request frees only its copies.
+TEST_F(Volumes, LoadByTheRecordsNamesLeavesTheRecordItsOwn) {
+    dsm_diskvolumeinfo_t made = empty_volume();
+    ASSERT_EQ(create("vol1", &made), DSM_OK);
+    ASSERT_EQ(dsm_removeref_diskvolumeinfo(&made), DSM_OK);
+    dsm_diskvolumeinfo_t rec = empty_volume();
+    set(rec.name, "vol1");
+    rec.diskgroup = pool_;
+    for (int extract : {0, 1}) {
+        ASSERT_EQ(dsm_diskvolume_load(&rec, extract), DSM_OK);
+        EXPECT_NE(rec.object_ref, nullptr);
+        EXPECT_STREQ(rec.name, "vol1");
+        EXPECT_STREQ(rec.diskgroup.name, "pool1");
+    }
+    EXPECT_EQ(dsm_removeref_diskvolumeinfo(&rec), DSM_OK);
+}

@@ -246,7 +246,10 @@ TEST_F(Persistence, EveryAcknowledgedObjectSurvivesAKillWithItsFields) {
         e->hosts()[0] = new OBV_DS::StorageServer;
         e->hosts()[0]->name("sts1");
         e->disks().length(3);
-        for (CORBA::ULong d = 0; d < 3; ++d) e->disks()[d] = new OBV_DS::Disk;
+        for (CORBA::ULong d = 0; d < 3; ++d) {
+            e->disks()[d] = new OBV_DS::Disk;
+            e->disks()[d]->used(false);  // the generated value leaves it unset
+        }
         CORBA::Any b;
         b <<= e.in();
         control()->seed(b);

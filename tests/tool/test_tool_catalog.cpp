@@ -73,8 +73,9 @@ TEST_F(ToolCatalog, MountPointsOfAPool) {
                                                {"DSM::diskVolumeName", "vol-a"},
                                                {"DSM::flags", "9"}}),
                               mount("/mnt/b", {{"DSM::storageServer", "host2"}, {"DSM::state", "1"}})}) {
+        DS::MountPoint_var owned = m;
         CORBA::Any a;
-        a <<= m;  // consumes
+        a <<= owned.in();  // copies
         control()->seed(a);
     }
     json mounts = run_ok({"--json", "mount", "list", "pool1"}).json();

@@ -131,6 +131,21 @@ TEST_F(EmbeddedService, NotStartedWhenAskedNotToOrWhenTheServiceIsMissing) {
     setenv("DSMTOOL_SERVICE", (home_ + "/no-such-dsmservice").c_str(), 1);
     r = expect_exit(3, {"pool", "list"});
     EXPECT_NE(r.err.find("dsmtool: cannot start the per-user service:"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("(DSMTOOL_SERVICE) is not executable"), std::string::npos) << r.err;
+
+    // A service that exits at once is reported without waiting out the start.
+    const std::string failing = home_ + "/failing-service";
+    std::ofstream(failing) << "#!/bin/sh\necho refusing >&2\nexit 1\n";
+    chmod(failing.c_str(), 0700);
+    setenv("DSMTOOL_SERVICE", failing.c_str(), 1);
+    const auto begin = std::chrono::steady_clock::now();
+    r = expect_exit(3, {"pool", "list"});
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5));
+    EXPECT_NE(r.err.find("did not start; see " + state("service.log")), std::string::npos) << r.err;
+    std::ifstream log(state("service.log"));
+    std::string first;
+    std::getline(log, first);
+    EXPECT_EQ(first, "refusing") << "its output goes to the log";
     unsetenv("DSMTOOL_SERVICE");
     EXPECT_EQ(service_pid(), -1);
     EXPECT_EQ(run_ok({"servertype", "name", "6"}).exit, 0) << "commands without the service never start one";

@@ -56,7 +56,9 @@ TEST_F(ToolPools, WholeLife) {
     EXPECT_EQ(sent<DS::DiskGroup>("createDiskGroup", "DSM::servertype"), Strings{"AdvancedDisk"});
 
     // A person reads a table, a script the JSON.
-    EXPECT_EQ(run_ok({"pool", "list"}).out, expected("pool_list.txt"));
+    EXPECT_EQ(run_ok({"pool", "list", "--brief"}).out, expected("pool_list_brief.txt"));
+    r = run_ok({"pool", "list"});
+    EXPECT_EQ(r.out.rfind(" Name    Server type    State   Volumes   Servers   Total capacity", 0), 0u) << r.out;
     json list = run_ok({"pool", "list", "--json"}).json();
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0]["name"], "pool1");
