@@ -2,39 +2,36 @@
 
 namespace dsmtool {
 
+namespace {
+
+struct Word {
+    int value;
+    const char* text;
+};
+
+// The word for 'value' in 'words', or 'otherwise'.
+template <size_t N>
+const char* word_for(const Word (&words)[N], int value, const char* otherwise) {
+    for (const Word& w : words)
+        if (w.value == value) return w.text;
+    return otherwise;
+}
+
+}  // namespace
+
 const char* pool_state_name(int state) {
-    switch (state) {
-        case DSM_DG_STATE_UP:
-            return "up";
-        case DSM_DG_STATE_DOWN:
-            return "down";
-        case DSM_DG_STATE_OTHER:
-            return "other";
-        default:
-            return "unknown";
-    }
+    static const Word words[] = {{DSM_DG_STATE_UP, "up"}, {DSM_DG_STATE_DOWN, "down"}, {DSM_DG_STATE_OTHER, "other"}};
+    return word_for(words, state, "unknown");
 }
 
 const char* volume_state_name(int state) {
-    switch (state) {
-        case DSM_DV_STATE_UP:
-            return "up";
-        case DSM_DV_STATE_DOWN:
-            return "down";
-        default:
-            return "none";
-    }
+    static const Word words[] = {{DSM_DV_STATE_UP, "up"}, {DSM_DV_STATE_DOWN, "down"}};
+    return word_for(words, state, "none");
 }
 
 const char* tri_name(int value) {
-    switch (value) {
-        case DSM_TRI_YES:
-            return "yes";
-        case DSM_TRI_NO:
-            return "no";
-        default:
-            return "unknown";
-    }
+    static const Word words[] = {{DSM_TRI_YES, "yes"}, {DSM_TRI_NO, "no"}};
+    return word_for(words, value, "unknown");
 }
 
 int up_down(const std::string& word) { return word == "up" ? 1 : 2; }

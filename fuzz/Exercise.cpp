@@ -162,9 +162,29 @@ void payload_call(int (*fn)(const Rec*, T*), const Rec& rec, const char* present
     if (!present) FUZZ_CHECK(out == 0);
 }
 
-template <class Rec>
-void check_unreferenced(const Rec& rec) {
+// A cleared record filled by 'extract', which must succeed.
+template <class Rec, class Value>
+Rec extracted(int (*extract)(const Value*, Rec*), const Value* v) {
+    auto rec = cleared<Rec>();
+    FUZZ_CHECK(extract(v, &rec) == DSM_OK);
+    return rec;
+}
+
+// The same for a record with a reference slot, which the extraction must
+// leave as it was.
+template <class Rec, class Value>
+Rec extracted_beside_ref(int (*extract)(const Value*, Rec*), const Value* v, Rec rec = cleared<Rec>()) {
+    rec.object_ref = kSentinel;
+    FUZZ_CHECK(extract(v, &rec) == DSM_OK);
     FUZZ_CHECK(rec.object_ref == kSentinel);
+    return rec;
+}
+
+// The name and id of a naming form (ObjSpec).
+template <std::size_t N, std::size_t M, class Value>
+void check_identity(const char (&name)[N], const char (&id)[M], const Value* v) {
+    check_copy(name, v->name());
+    check_copy(id, v->objId());
 }
 
 // ---- held values ----
@@ -296,12 +316,8 @@ void install_reading_logger(const char* locale) { dsmlib_set_logger(reading_logg
 
 void exercise(Reader&, DS::DiskGroup* v) {
     if (!v) return;
-    auto rec = cleared<dsm_diskgroupinfo_t>();
-    rec.object_ref = kSentinel;
-    FUZZ_CHECK(dsml_extract_diskgroup(v, &rec) == DSM_OK);
-    check_unreferenced(rec);
-    check_copy(rec.diskgroup.name, v->name());
-    check_copy(rec.diskgroup.id, v->objId());
+    const auto rec = extracted_beside_ref(dsml_extract_diskgroup, v);
+    check_identity(rec.diskgroup.name, rec.diskgroup.id, v);
     check_copy(rec.diskgroup.server_type, last_value(v->properties(), {"DSM::servertype"}));
     check_copy(rec.diskgroup.master_server, last_value(v->properties(), {"DSM::master"}));
     check_pool_properties(v->properties(), rec);
@@ -309,14 +325,12 @@ void exercise(Reader&, DS::DiskGroup* v) {
 
 void exercise(Reader& knobs, DS::DiskGroupInfo* v) {
     if (!v) return;
-    auto rec = cleared<dsm_diskgroupinfo_t>();
-    rec.object_ref = kSentinel;
     // A caller that named the pool keeps its own name.
-    const bool named = knobs.byte() & 1;
-    if (named) V_strlcpy(rec.diskgroup.name, "named-by-caller", sizeof rec.diskgroup.name);
-    FUZZ_CHECK(dsml_extract_diskgroupinfo(v, &rec) == DSM_OK);
-    check_unreferenced(rec);
-    check_copy(rec.diskgroup.name, named ? "named-by-caller" : v->name());
+    auto named = cleared<dsm_diskgroupinfo_t>();
+    const bool keeps = knobs.byte() & 1;
+    if (keeps) V_strlcpy(named.diskgroup.name, "named-by-caller", sizeof named.diskgroup.name);
+    const auto rec = extracted_beside_ref(dsml_extract_diskgroupinfo, v, named);
+    check_copy(rec.diskgroup.name, keeps ? "named-by-caller" : v->name());
     check_copy(rec.diskgroup.id, v->id());
     check_copy(rec.diskgroup.server_type, v->servertype());
     check_copy(rec.diskgroup.master_server, v->master_server());
@@ -330,21 +344,14 @@ void exercise(Reader& knobs, DS::DiskGroupInfo* v) {
 
 void exercise(Reader&, DS::DiskVolume* v) {
     if (!v) return;
-    auto rec = cleared<dsm_diskvolumeinfo_t>();
-    rec.object_ref = kSentinel;
-    FUZZ_CHECK(dsml_extract_diskvolume(v, &rec) == DSM_OK);
-    check_unreferenced(rec);
-    check_copy(rec.name, v->name());
-    check_copy(rec.id, v->objId());
+    const auto rec = extracted_beside_ref(dsml_extract_diskvolume, v);
+    check_identity(rec.name, rec.id, v);
     check_volume_properties(v->properties(), rec);
 }
 
 void exercise(Reader& knobs, DS::DiskVolumeInfo* v) {
     if (!v) return;
-    auto rec = cleared<dsm_diskvolumeinfo_t>();
-    rec.object_ref = kSentinel;
-    FUZZ_CHECK(dsml_extract_diskvolumeinfo(v, &rec) == DSM_OK);
-    check_unreferenced(rec);
+    const auto rec = extracted_beside_ref(dsml_extract_diskvolumeinfo, v);
     const DS::DiskVolume* volume = v->volume();
     check_copy(rec.name, v->name());
     check_copy(rec.id, volume ? volume->objId() : nullptr);
@@ -358,20 +365,15 @@ void exercise(Reader& knobs, DS::DiskVolumeInfo* v) {
 
 void exercise(Reader&, DS::StorageServer* v) {
     if (!v) return;
-    auto rec = cleared<dsm_storageserver_t>();
-    FUZZ_CHECK(dsml_extract_storageserver(v, &rec) == DSM_OK);
-    check_copy(rec.name, v->name());
-    check_copy(rec.id, v->objId());
+    const auto rec = extracted(dsml_extract_storageserver, v);
+    check_identity(rec.name, rec.id, v);
     check_copy(rec.server_type, v->servertype());
     check_copy(rec.access_media_server, last_value(v->properties(), {"DSM::mediaServer"}));
 }
 
 void exercise(Reader& knobs, DS::StorageServerInfo* v) {
     if (!v) return;
-    auto rec = cleared<dsm_storageserverinfo_t>();
-    rec.object_ref = kSentinel;
-    FUZZ_CHECK(dsml_extract_storageserverinfo(v, &rec) == DSM_OK);
-    check_unreferenced(rec);
+    const auto rec = extracted_beside_ref(dsml_extract_storageserverinfo, v);
     check_record(rec.stserver);
     held_server(knobs, v, rec);
 }
@@ -391,19 +393,14 @@ void exercise(Reader&, DS::StorageServerConfigItem* v) {
 
 void exercise(Reader&, DS::Enclosure* v) {
     if (!v) return;
-    auto rec = cleared<dsm_enclosure_t>();
-    FUZZ_CHECK(dsml_extract_enclosure(v, &rec) == DSM_OK);
-    check_copy(rec.name, v->name());
-    check_copy(rec.id, v->objId());
+    const auto rec = extracted(dsml_extract_enclosure, v);
+    check_identity(rec.name, rec.id, v);
     check_copy(rec.server_type, last_value(v->properties(), {"DSM::servertype"}));
 }
 
 void exercise(Reader& knobs, DS::EnclosureInfo* v) {
     if (!v) return;
-    auto rec = cleared<dsm_enclosureinfo_t>();
-    rec.object_ref = kSentinel;
-    FUZZ_CHECK(dsml_extract_enclosureinfo(v, &rec) == DSM_OK);
-    check_unreferenced(rec);
+    const auto rec = extracted_beside_ref(dsml_extract_enclosureinfo, v);
     check_copy(rec.enclosure.name, v->name());
     check_copy(rec.enclosure.id, v->id());
     check_copy(rec.enclosure.server_type, v->servertype());
@@ -417,10 +414,8 @@ void exercise(Reader& knobs, DS::EnclosureInfo* v) {
 
 void exercise(Reader&, DS::Disk* v) {
     if (!v) return;
-    auto rec = cleared<dsm_disk_t>();
-    FUZZ_CHECK(dsml_extract_disk(v, &rec) == DSM_OK);
-    check_copy(rec.name, v->name());
-    check_copy(rec.id, v->objId());
+    const auto rec = extracted(dsml_extract_disk, v);
+    check_identity(rec.name, rec.id, v);
     check_record(rec);
     FUZZ_CHECK(rec.availability == (v->used() ? DSM_TRI_NO : DSM_TRI_YES));
 }

@@ -91,6 +91,41 @@ inline void seed(DsmControl::Control_ptr control, DS::DiskGroupInfo* info) {
     control->seed(a);
 }
 
+// An enclosure as the service would hold it: 'disks' disks named after it,
+// the second one in use, reached through the SANDisk storage server sts1.
+inline DS::EnclosureInfo* enclosure_value(const std::string& name, int disks, CORBA::LongLong capacity,
+                                          const Props& props) {
+    auto* info = new OBV_DS::EnclosureInfo;
+    auto* encl = new OBV_DS::Enclosure;
+    encl->name(name.c_str());
+    encl->objId(("enc-" + name).c_str());
+    info->enclosure(dsmtest::adopt(encl));
+    info->name(name.c_str());
+    info->id(encl->objId());
+    info->servertype("SANDisk");
+    info->capacity(capacity);
+    for (auto& p : props) add_property(info->properties(), p.first.c_str(), p.second);
+    info->disks().length(static_cast<CORBA::ULong>(disks));
+    for (int d = 0; d < disks; ++d) {
+        auto* disk = new OBV_DS::Disk;
+        disk->name((name + "-disk" + std::to_string(d)).c_str());
+        disk->used(d == 1);
+        info->disks()[static_cast<CORBA::ULong>(d)] = disk;
+    }
+    info->hosts().length(1);
+    auto* host = new OBV_DS::StorageServer;
+    host->name("sts1");
+    host->servertype("SANDisk");
+    info->hosts()[0] = host;
+    return info;
+}
+
+inline void seed(DsmControl::Control_ptr control, DS::EnclosureInfo* info) {
+    CORBA::Any a;
+    a <<= info;  // copies
+    control->seed(a);
+}
+
 // The value passed as argument 'index' of the last call of 'op'.
 template <class T>
 T* last_argument(DsmControl::Control_ptr control, const char* op, CORBA::ULong index) {

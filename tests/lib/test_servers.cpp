@@ -160,34 +160,11 @@ TEST_F(Servers, StateAccessorAndArrayTypes) {
 
 TEST_F(Servers, EnclosuresListedAndImportedAsAPool) {
     for (int e = 0; e < 5; ++e) {
-        DS::EnclosureInfo_var info = new OBV_DS::EnclosureInfo;
         const std::string name = "array" + std::to_string(e);
-        auto* encl = new OBV_DS::Enclosure;
-        encl->name(name.c_str());
-        encl->objId(("enc-" + name).c_str());
-        add_property(encl->properties(), "DSM::servertype", "SANDisk");
-        info->enclosure(dsmtest::adopt(encl));
-        info->name(name.c_str());
-        info->id(encl->objId());
-        info->servertype("SANDisk");
-        info->capacity(1000 + e);
-        add_property(info->properties(), "Enclosure Serial Number", "SN" + std::to_string(e));
-        add_property(info->properties(), "Availability", "y");
-        info->disks().length(2);
-        for (CORBA::ULong d = 0; d < 2; ++d) {
-            auto* disk = new OBV_DS::Disk;
-            disk->name((name + "-disk" + std::to_string(d)).c_str());
-            disk->used(d == 1);
-            info->disks()[d] = disk;
-        }
-        info->hosts().length(1);
-        auto* host = new OBV_DS::StorageServer;
-        host->name("sts1");
-        host->servertype("SANDisk");
-        info->hosts()[0] = host;
-        CORBA::Any a;
-        a <<= info.in();
-        control()->seed(a);
+        DS::EnclosureInfo_var info = enclosure_value(
+            name, 2, 1000 + e, {{"Enclosure Serial Number", "SN" + std::to_string(e)}, {"Availability", "y"}});
+        add_property(info->enclosure()->properties(), "DSM::servertype", "SANDisk");
+        seed(control(), info.in());
     }
     dsm_storageserver_t s = server_record("sts1", "SANDisk");
 

@@ -31,33 +31,9 @@ void seed_server(DsmControl::Control_ptr control, const std::string& name, const
 }
 
 void seed_enclosure(DsmControl::Control_ptr control, const std::string& name, int disks) {
-    DS::EnclosureInfo_var info = new OBV_DS::EnclosureInfo;
-    auto* encl = new OBV_DS::Enclosure;
-    encl->name(name.c_str());
-    encl->objId(("enc-" + name).c_str());
-    info->enclosure(adopt(encl));
-    info->name(name.c_str());
-    info->id(("enc-" + name).c_str());
-    info->servertype("SANDisk");
-    info->capacity(4096);
-    add_property(info->properties(), "Enclosure Type", "JBOD");
-    add_property(info->properties(), "Enclosure Array Type", "raid6");
-    add_property(info->properties(), "Availability", "y");
-    info->disks().length(static_cast<CORBA::ULong>(disks));
-    for (int d = 0; d < disks; ++d) {
-        auto* disk = new OBV_DS::Disk;
-        disk->name((name + "-disk" + std::to_string(d)).c_str());
-        disk->used(d == 1);
-        info->disks()[static_cast<CORBA::ULong>(d)] = disk;
-    }
-    info->hosts().length(1);
-    auto* host = new OBV_DS::StorageServer;
-    host->name("sts1");
-    host->servertype("SANDisk");
-    info->hosts()[0] = host;
-    CORBA::Any a;
-    a <<= info.in();
-    control->seed(a);
+    DS::EnclosureInfo_var info = enclosure_value(
+        name, disks, 4096, {{"Enclosure Type", "JBOD"}, {"Enclosure Array Type", "raid6"}, {"Availability", "y"}});
+    seed(control, info.in());
 }
 
 }  // namespace
