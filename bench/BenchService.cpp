@@ -5,6 +5,7 @@
 #include "PoolHelpers.h"
 
 #include "dsm.h"
+#include "dsmlib_api.h"
 
 #include <sched.h>
 
@@ -73,6 +74,13 @@ void BenchService::seed_volumes() {
     }
     seed(control_.in(), pool.in());
     seeded_pools_ = -2;
+}
+
+void clear_volume_records(dsm_diskvolumeinfo_t* records, int n, const dsm_diskgroup_t& pool) {
+    for (int i = 0; i < n; ++i) {
+        dsm::clear_record_except(records[i], records[i].diskgroup);
+        records[i].diskgroup = pool;
+    }
 }
 
 DS::DiskGroup* pool_key(const char* name) {

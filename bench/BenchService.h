@@ -13,6 +13,8 @@
 
 #include "dsmlib_internal.h"
 
+#include "dsm.h"
+
 #include <memory>
 
 namespace dsmbench {
@@ -41,6 +43,11 @@ private:
     DS::DiskServiceMgr_var plain_;
     int seeded_pools_ = -1;
 };
+
+// What a volume list must do to the caller's records before any value is
+// read: clear each one and fill in the pool it asked about, the way the
+// library does it. The floor no implementation of the list can go below.
+void clear_volume_records(dsm_diskvolumeinfo_t* records, int n, const dsm_diskgroup_t& pool);
 
 // The key a caller of the plain client would send: what the library sends.
 DS::DiskGroup* pool_key(const char* name);

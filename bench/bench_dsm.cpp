@@ -135,11 +135,8 @@ void BM_Floor_ClearVolumeRecords(benchmark::State& state) {
     dsm_diskgroup_t big = pool_record("big");
     std::vector<dsm_diskvolumeinfo_t> buf(kVolumes);
     for (auto _ : state) {
-        for (dsm_diskvolumeinfo_t& rec : buf) {
-            std::memset(&rec, 0, offsetof(dsm_diskvolumeinfo_t, diskgroup));
-            rec.diskgroup = big;
-            benchmark::DoNotOptimize(&rec);
-        }
+        dsmbench::clear_volume_records(buf.data(), kVolumes, big);
+        benchmark::DoNotOptimize(buf.data());
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * kVolumes);

@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev libcli11-dev nlohmann-json3-dev
   clang llvm
+  valgrind
 )
 
 missing=()

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test; then the same tests
-# in a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+# in a build with AddressSanitizer and UndefinedBehaviorSanitizer, the
+# concurrency test under ThreadSanitizer, and a short run of every fuzz
+# target (clang, about a minute).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
@@ -11,7 +13,18 @@ run_suite() {
   ctest --test-dir "$dir" --output-on-failure --no-tests=error -j2
 }
 
+# Only what the concurrency test needs is built with ThreadSanitizer.
+run_thread_sanitizer() {
+  local dir=$root/build-tsan
+  cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDSM_BUILD_TESTS=ON \
+    -DDSM_SANITIZE_THREAD=ON -DDSM_BUILD_BENCH=OFF >/dev/null
+  cmake --build "$dir" -j"$(nproc)" --target concurrency_tests dsmservice
+  ctest --test-dir "$dir" --output-on-failure --no-tests=error -L concurrency
+}
+
 run_suite "$root/build" -DDSM_BUILD_TESTS=ON
 if [ "${DSM_SKIP_SANITIZE:-0}" != 1 ]; then
   run_suite "$root/build-asan" -DDSM_BUILD_TESTS=ON -DDSM_SANITIZE=ON -DDSM_BUILD_BENCH=OFF
+  run_thread_sanitizer
+  "$root/scripts/fuzz.sh" 10
 fi
