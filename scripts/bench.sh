@@ -69,6 +69,8 @@ row() {
 ms() { median "$1" | awk '{ f = ($2 == "ns") ? 1e-6 : ($2 == "us") ? 1e-3 : ($2 == "s") ? 1e3 : 1; printf "%.4f", $1 * f }'; }
 beyond_floor=$(awk -v l="$(ms BM_Lib_GetDiskVolumeInfoList)" -v p="$(ms BM_Plain_GetDiskVolumeInfoList)" \
   -v f="$(ms BM_Floor_ClearVolumeRecords)" 'BEGIN { printf "%.2f", l / (p + f) }')
+# A whole number with thousands separators.
+grouped() { awk -v n="$1" 'BEGIN { s = sprintf("%d", n); while (s ~ /[0-9][0-9][0-9][0-9]/) sub(/[0-9][0-9][0-9]($|,)/, ",&", s); print s }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 # The growth counter of the median repetition, printed with k/M suffixes.
 growth=$(awk '/VolumeReadsMemoryGrowth.*_median/ { for (i = 1; i <= NF; i++) if ($i ~ /^rss_growth_kb=/) {
@@ -126,12 +128,12 @@ calls with 100 pools held, the 10,000-volume list over 3 calls.
 
 | case | library | plain client | ratio |
 |---|---|---|---|
-| one pool's details | $ir_lib_pool | $ir_plain_pool | $(ratio "$ir_lib_pool" "$ir_plain_pool") |
-| one pool's details, plain client with ping | $ir_lib_pool | $ir_ping_pool | $(ratio "$ir_lib_pool" "$ir_ping_pool") |
-| one pool's 10,000 volumes | $ir_lib_volumes | $ir_plain_volumes | $(ratio "$ir_lib_volumes" "$ir_plain_volumes") |
-| the same, beyond clearing and filling the records | $((ir_lib_volumes - ir_floor_volumes)) | $ir_plain_volumes | $(ratio "$((ir_lib_volumes - ir_floor_volumes))" "$ir_plain_volumes") |
+| one pool's details | $(grouped "$ir_lib_pool") | $(grouped "$ir_plain_pool") | $(ratio "$ir_lib_pool" "$ir_plain_pool") |
+| one pool's details, plain client with ping | $(grouped "$ir_lib_pool") | $(grouped "$ir_ping_pool") | $(ratio "$ir_lib_pool" "$ir_ping_pool") |
+| one pool's 10,000 volumes | $(grouped "$ir_lib_volumes") | $(grouped "$ir_plain_volumes") | $(ratio "$ir_lib_volumes" "$ir_plain_volumes") |
+| the same, beyond clearing and filling the records | $(grouped "$((ir_lib_volumes - ir_floor_volumes))") | $(grouped "$ir_plain_volumes") | $(ratio "$((ir_lib_volumes - ir_floor_volumes))" "$ir_plain_volumes") |
 
-Of the library's count, $ir_floor_volumes instructions are the clearing and
+Of the library's count, $(grouped "$ir_floor_volumes") instructions are the clearing and
 filling of the caller's 10,000 records that the list function must do
 whatever it then reads (\`dsm_callgrind floor-volumes\`, the library's own
 clearing with no call); the wall-time floor above is the same code.
