@@ -20,11 +20,18 @@
  *    given to dsmlib_set_logger, whose pointer is stored as it is.
  *
  * Statuses: 0 is success. The library's own values are listed below; any
- * other value is an error code of the disk service passed through.
+ * other value is an error code of the disk service passed through. Every
+ * remote call is bounded (the product configuration's ORB_CONNECT_TIMEOUT_MS
+ * and ORB_CALL_TIMEOUT_MS). A change that ends in DSM_E_CORBA (2050301) after
+ * a timeout or a broken connection may still have been applied by the
+ * service: read the object back before repeating the change.
  *
  * Threads: set the context (logger, ORB, EMM server) before using the
  * library from several threads; never use one record from two threads at
- * once. The logging function may be called from any calling thread.
+ * once. Otherwise any number of threads may call at once, also while the
+ * service fails, stalls or restarts: the connection is shared safely, and
+ * two threads that find it broken at the same moment may both reconnect.
+ * The logging function may be called from any calling thread.
  */
 #ifndef DSM_H
 #define DSM_H

@@ -6,7 +6,8 @@
 # call that hangs, on a leak found at exit, or when resident memory after the
 # warm-up grows by more than DSM_SOAK_MAX_GROWTH_KB (default 4096: the
 # sanitizer's quarantine and shadow pages settle at about 2.4 MB, whatever
-# the number of calls).
+# the number of calls). Last, eight threads call at once while the service is
+# killed and started again 20 times under them.
 #
 #   scripts/soak.sh [build-dir]            (default: build-asan)
 set -euo pipefail
@@ -25,3 +26,5 @@ echo "soak: the service left running"
 "${soak[@]}"
 echo "soak: the service restarted every 10,000 calls"
 "${soak[@]}" --restart-every 10000
+echo "soak: eight threads, the service killed and restarted 20 times"
+"$dir/tests/soak/dsm_soak" --threads 8 --restarts 20

@@ -5,19 +5,17 @@
 
 #include "brnwlog.h"
 
-#include <exception>
-
 class KDLogger;
 
 namespace Brenlow {
 namespace L10N {
 
-// A failure status of the argument library.
-class LisX : public std::exception {
+// A failure status of the argument library. Deliberately not a standard
+// exception: the call frame reports it as "any other exception".
+class LisX {
 public:
     explicit LisX(int status) : status_(status) {}
     int status() const { return status_; }
-    const char* what() const noexcept override { return "localised argument list failure"; }
 
 private:
     int status_;

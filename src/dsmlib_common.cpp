@@ -9,9 +9,12 @@
 #include "Orb.h"
 #include "kdbase.h"
 
+#include <atomic>
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <mutex>
+#include <string>
 
 #define DSM_UNIT "dsmlib_common"
 
@@ -21,24 +24,66 @@ constexpr size_t kNameSize = 257;
 // Names are kept to 255 characters, whatever the buffers could hold.
 constexpr size_t kNameCopy = 256;
 
-// Plain process-wide state: callers set the context before going
-// multi-threaded, and two threads reconnecting at once only duplicate work.
-Orb* g_orb = nullptr;
+// Settings: callers make them before going multi-threaded.
 char g_emm[kNameSize];
 bool g_emm_set = false;
 char g_master[kNameSize];
 bool g_master_set = false;
-bool g_factories_registered = false;
-// A raw pointer on purpose: it is released only when replaced, never by a
-// static destructor that could run after the ORB's own teardown.
+
+// The ORB may be made by the first call of any thread; the lock keeps two
+// threads from making two.
+std::atomic<Orb*> g_orb{nullptr};
+std::mutex g_orb_mutex;
+
+// Two threads may register the factories at once (registering twice is
+// harmless); the flag itself is shared by every thread.
+std::atomic<bool> g_factories_registered{false};
+
+// The cached reference and the server it was obtained from, shared by every
+// thread. A thread takes its own duplicate under the lock and makes every
+// remote call on that duplicate with no lock held; it replaces or drops the
+// cached one only while it is still the one it examined. So no reference is
+// ever released under another thread's call, and no lock is held across the
+// network. A raw pointer on purpose: it is released only when replaced,
+// never by a static destructor that could run after the ORB's own teardown.
+std::mutex g_cache_mutex;
 DS::DiskServiceMgr_ptr g_dsm = DS::DiskServiceMgr::_nil();
 char g_connected_server[kNameCopy];
 
 const void* as_pointer(const void* p) { return p; }
 
-void drop_cached_reference() {
-    CORBA::release(g_dsm);
-    g_dsm = DS::DiskServiceMgr::_nil();
+// A duplicate of the cached reference (nil when none) and, in 'server', the
+// name it was obtained from.
+DS::DiskServiceMgr_ptr take_cached_reference(std::string& server) {
+    std::lock_guard<std::mutex> lock(g_cache_mutex);
+    server = g_connected_server;
+    return DS::DiskServiceMgr::_duplicate(g_dsm);
+}
+
+// Drops the cached reference if it is still 'seen'. The caller holds its own
+// duplicate of 'seen', so the comparison cannot meet a recycled address.
+void drop_cached_reference(DS::DiskServiceMgr_ptr seen) {
+    DS::DiskServiceMgr_ptr old = DS::DiskServiceMgr::_nil();
+    {
+        std::lock_guard<std::mutex> lock(g_cache_mutex);
+        if (g_dsm != seen) return;
+        old = g_dsm;
+        g_dsm = DS::DiskServiceMgr::_nil();
+    }
+    CORBA::release(old);
+}
+
+// Makes 'fresh' the cached reference for 'emm'. Another thread's newer
+// connection may be replaced; either one serves.
+void cache_reference(DS::DiskServiceMgr_ptr fresh, const char* emm) {
+    DS::DiskServiceMgr_ptr old = DS::DiskServiceMgr::_nil();
+    {
+        std::lock_guard<std::mutex> lock(g_cache_mutex);
+        old = g_dsm;
+        g_dsm = DS::DiskServiceMgr::_duplicate(fresh);
+        V_strlcpy(g_connected_server, emm, sizeof g_connected_server);
+    }
+    CORBA::release(old);
 }
 
 template <class... Pieces>
@@ -74,25 +119,24 @@ Orb* dsmlibp_get_orb(Orb* orb) {
     if (orb) {
         note("dsmlibp_get_orb", DSM_SEV_PROGRESS, __LINE__, "Using external orb ", as_pointer(orb));
         g_orb = orb;
-        return g_orb;
+        return orb;
     }
-    if (g_orb) return g_orb;
+    if (Orb* known = g_orb.load()) return known;
+    std::lock_guard<std::mutex> lock(g_orb_mutex);
+    if (Orb* known = g_orb.load()) return known;  // another thread made it meanwhile
     note("dsmlibp_get_orb", DSM_SEV_PROGRESS, __LINE__, "Using dsmlib private orb");
     const int line = __LINE__;
     try {
         g_orb = make_private_orb();
     } catch (const CORBA::Exception& e) {
         note("dsmlibp_get_orb", DSM_SEV_FATAL, line, "CORBA exception: ", corba_description(e));
-        g_orb = nullptr;
     } catch (const std::exception& e) {
         note("dsmlibp_get_orb", DSM_SEV_FATAL, line, "std::exception: ", e.what());
-        g_orb = nullptr;
     } catch (...) {
         note("dsmlibp_get_orb", DSM_SEV_FATAL, line, "Unknown (...) exception thrown");
-        g_orb = nullptr;
         throw;
     }
-    return g_orb;
+    return g_orb.load();
 }
 
 extern "C" Orb* dsmlib_set_orb(Orb* orb) { return dsmlibp_get_orb(orb); }
@@ -217,20 +261,23 @@ namespace {
 
 constexpr const char* kConnect = "dsmlibp_connect_dsm";
 
-// True when the cached reference answers and still belongs to 'emm'.
-bool cached_reference_usable(const char* emm) {
-    if (CORBA::is_nil(g_dsm)) return false;
+// A duplicate of the cached reference when it answers and still belongs to
+// 'emm'; nil (and the cached one dropped) otherwise.
+DS::DiskServiceMgr_ptr usable_cached_reference(const char* emm) {
+    std::string server;
+    DS::DiskServiceMgr_var mine = take_cached_reference(server);
+    if (CORBA::is_nil(mine.in())) return DS::DiskServiceMgr::_nil();
     try {
-        g_dsm->ping();
+        mine->ping();
     } catch (...) {
         note(kConnect, DSM_SEV_ERROR, __LINE__, "Invalid DiskServerMgr connection; Reconnecting...");
-        drop_cached_reference();
-        return false;
+        drop_cached_reference(mine.in());
+        return DS::DiskServiceMgr::_nil();
     }
-    if (std::strcmp(emm, g_connected_server) == 0) return true;
+    if (server == emm) return mine._retn();
     note(kConnect, DSM_SEV_PROGRESS, __LINE__, "EMM server setting has changed; Reconnecting...");
-    drop_cached_reference();
-    return false;
+    drop_cached_reference(mine.in());
+    return DS::DiskServiceMgr::_nil();
 }
 
 DS::DiskServiceMgr_ptr connect_anew(const char* emm) {
@@ -248,15 +295,15 @@ DS::DiskServiceMgr_ptr connect_anew(const char* emm) {
         return DS::DiskServiceMgr::_nil();
     }
     if (dsmlibp_register_factories(true)) return DS::DiskServiceMgr::_nil();
-    drop_cached_reference();
-    g_dsm = static_cast<DS::DiskServiceMgr_ptr>(dsmlibp_DSM_context()(obj.in()));
-    if (!g_dsm) g_dsm = DS::DiskServiceMgr::_nil();
-    if (CORBA::is_nil(g_dsm)) {
+    // A caller's narrowing function may answer a plain null pointer.
+    auto* narrowed = static_cast<DS::DiskServiceMgr_ptr>(dsmlibp_DSM_context()(obj.in()));
+    DS::DiskServiceMgr_var fresh = narrowed ? narrowed : DS::DiskServiceMgr::_nil();
+    if (CORBA::is_nil(fresh.in())) {
         note(kConnect, DSM_SEV_FATAL, __LINE__, "Failed to narrow DiskServiceMgr remote object");
         return DS::DiskServiceMgr::_nil();
     }
-    V_strlcpy(g_connected_server, emm, sizeof g_connected_server);
-    return DS::DiskServiceMgr::_duplicate(g_dsm);
+    cache_reference(fresh.in(), emm);
+    return fresh._retn();
 }
 
 }  // namespace
@@ -267,7 +314,8 @@ DS::DiskServiceMgr_ptr dsmlibp_connect_dsm() {
         note(kConnect, DSM_SEV_ERROR, __LINE__, "Failed to determine EMM server name");
         return DS::DiskServiceMgr::_nil();
     }
-    if (cached_reference_usable(emm)) return DS::DiskServiceMgr::_duplicate(g_dsm);
+    DS::DiskServiceMgr_ptr cached = usable_cached_reference(emm);
+    if (!CORBA::is_nil(cached)) return cached;
     const int line = __LINE__;
     try {
         return connect_anew(emm);

@@ -222,7 +222,10 @@ namespace {
 
 // One property on the server sent by updateStorageServer; then, when an
 // output record is given, a fresh validating lookup into it, whose status
-// replaces the update's. A refused change still reports 2000053.
+// replaces the update's. Only a mode or population failure or a null result
+// goes on to the lookup: an exception from the update ends the call with its
+// own status, so a failed change is never reported as the lookup's success.
+// A refused change still reports 2000053.
 int storageserver_property_update(const Frame& f, const dsm_storageserver_t* stserver,
                                   const char* property, const std::string& value,
                                   dsm_dbmode db_mode, dsm_storageserverinfo_t* stserverinfo,
@@ -231,7 +234,7 @@ int storageserver_property_update(const Frame& f, const dsm_storageserver_t* sts
         DSM_REQUIRE(f, stserver);
         DSM_CONNECT(f, dsm);
         int audit = 0;
-        int status = f.run([&] {
+        int status = [&] {
             CORBA::Long mode = 0;
             DSM_DBMODE(f, db_mode, mode);
             DSM_ONE_SERVER(f, servers, stserver);
@@ -243,7 +246,7 @@ int storageserver_property_update(const Frame& f, const dsm_storageserver_t* sts
             if (!result.in()) return f.nullResult("updateStorageServer", "StorageServerInfo", __LINE__);
             audit = dsm::audit_value(result->properties());
             return DSM_OK;
-        });
+        }();
         if (stserverinfo) status = storageserver_lookup(f, stserver, db_mode, stserverinfo, true);
         return dsm::apply_audit(status, audit);
     });

@@ -3,6 +3,7 @@
 #include "LogCapture.h"
 #include "ServiceFixture.h"
 
+#include "Brenlow.h"
 #include "DiskServiceHelper.h"
 #include "dsmlib_frame.h"
 
@@ -179,11 +180,14 @@ TEST(FrameHandlers, StandardAndUnknownExceptionsMapToTheirStatuses) {
     EXPECT_EQ(f.run([]() -> int { throw std::runtime_error("disk on fire"); }), DSM_E_STD);
     EXPECT_EQ(f.run([]() -> int { throw 42; }), DSM_E_UNKNOWN);
     EXPECT_EQ(f.run([]() -> int { throw CORBA::BAD_PARAM(); }), DSM_E_CORBA);
+    // A failure of the localised argument library is no standard exception.
+    EXPECT_EQ(f.run([]() -> int { throw Brenlow::L10N::LisX(-3); }), DSM_E_UNKNOWN);
     auto lines = capture.lines();
-    ASSERT_EQ(lines.size(), 3u);
+    ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0].text, "std::exception: disk on fire");
     EXPECT_EQ(lines[1].text, "Unknown (...) exception thrown");
     EXPECT_EQ(lines[2].text.rfind("CORBA exception: BAD_PARAM", 0), 0u) << lines[2].text;
+    EXPECT_EQ(lines[3].text, "Unknown (...) exception thrown");
     for (const LogLine& l : lines) {
         EXPECT_EQ(l.severity, DSM_SEV_FATAL);
         EXPECT_EQ(l.line, lines[0].line) << "every handler logs the same line";

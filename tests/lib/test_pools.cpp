@@ -356,7 +356,9 @@ TEST_F(Pools, FailureRowsOfTheFrame) {
     EXPECT_TRUE(capture.has("getDiskGroupInfo returned NULL DiskGroupInfo", DSM_SEV_ERROR, "dsm_get_diskgroupinfo"));
     EXPECT_EQ(info.object_ref, nullptr) << "no failure leaves a reference behind";
 
-    // A null result of the update is reported even when the refill works.
+    // A failed update is reported even when the refill works.
+    control()->failWithServiceException("updateDiskGroup", 1, disk_error(2050077).in());
+    EXPECT_EQ(dsm_update_diskgroup_flags(&g, 3, 1, &info, nullptr), 2050077);
     control()->returnNull("updateDiskGroup", 1);
     EXPECT_EQ(dsm_update_diskgroup_flags(&g, 3, 1, &info, nullptr), DSM_E_NULL_RESULT);
     EXPECT_NE(info.object_ref, nullptr) << "refilled from the service";

@@ -115,6 +115,40 @@ TEST_F(Servers, WholeLifeWithConfigurationFlagsAndState) {
     EXPECT_EQ(avail, 0);
 }
 
+// A change the service refused or could not make ends the call with that
+// failure: the read-back into the output record must not turn it into 0.
+// Only a null result goes on to the read-back, whose status then stands.
+TEST_F(Servers, FailedFlagAndStateUpdatesAreNeverReportedAsSuccess) {
+    dsm_storageserver_t s = server_record("sts1", "AdvancedDisk");
+    ASSERT_EQ(dsm_create_storageserver(&s, 1, nullptr), DSM_OK);
+    using Update = int (*)(const dsm_storageserver_t&, dsm_storageserverinfo_t*);
+    const std::pair<const char*, Update> updates[] = {
+        {"flags", [](const dsm_storageserver_t& r, dsm_storageserverinfo_t* i) {
+             return dsm_update_storageserver_flags(&r, 7, 1, i, "why"); }},
+        {"flagsext", [](const dsm_storageserver_t& r, dsm_storageserverinfo_t* i) {
+             return dsm_update_storageserver_flagsext(&r, 7, 1, i, "why"); }},
+        {"state", [](const dsm_storageserver_t& r, dsm_storageserverinfo_t* i) {
+             return dsm_update_storageserver_state(&r, 1, 1, i, "why"); }},
+    };
+    for (const auto& update : updates) {
+        SCOPED_TRACE(update.first);
+        dsm_storageserverinfo_t info = empty_server_info();
+        const CORBA::Long lookups = control()->callCount("getStorageServerInfo");
+        control()->failWithServiceException("updateStorageServer", 1, disk_error(2050077).in());
+        EXPECT_EQ(update.second(s, &info), 2050077);
+        control()->failWithSystemException("updateStorageServer", 1, DsmControl::SYS_COMM_FAILURE);
+        EXPECT_EQ(update.second(s, &info), DSM_E_CORBA);
+        EXPECT_EQ(control()->callCount("getStorageServerInfo"), lookups) << "no read-back after an exception";
+        EXPECT_EQ(info.object_ref, nullptr);
+        control()->returnNull("updateStorageServer", 1);
+        EXPECT_EQ(update.second(s, &info), DSM_OK) << "a null result yields to the read-back";
+        EXPECT_NE(info.object_ref, nullptr);
+        control()->returnNull("updateStorageServer", 1);
+        EXPECT_EQ(update.second(s, nullptr), DSM_E_NULL_RESULT);
+        EXPECT_EQ(dsm_removeref_storageserver(&info), DSM_OK);
+    }
+}
+
 TEST_F(Servers, StateAccessorAndArrayTypes) {
     DS::StorageServerInfo_var v = new OBV_DS::StorageServerInfo;
     auto* host = new OBV_DS::StorageServer;

@@ -1,6 +1,7 @@
 // Soak: mixed library calls against the bundled service in one process,
 // with the service restarted (stopped, or killed as a crash would) every M
-// calls. Every call must come back with the status it is expected to have,
+// calls; or, with --threads N, N threads calling at once while the service
+// is killed and started again R times under them. Every call must come back with the status it is expected to have,
 // a call made while the service is down with "no connection", and the very
 // first call after a restart succeeds: the library proves its connection
 // before each call and reconnects on its own. Resident memory is reported after warm-up and at
@@ -8,6 +9,8 @@
 //
 //   dsm_soak [--calls N] [--restart-every M] [--warmup W]
 //            [--max-rss-growth-kb K] [--call-timeout-ms T]
+//   dsm_soak --threads N --restarts R [--call-timeout-ms T]
+#include "Outage.h"
 #include "ServiceFixture.h"
 #include "Workload.h"
 
@@ -16,6 +19,7 @@
 #include "dsmlib_internal.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -39,6 +43,8 @@ struct Options {
     long warmup = 2000;
     long max_rss_growth_kb = -1;  // -1: report only
     int call_timeout_ms = 3000;
+    int threads = 1;
+    int restarts = 20;  // with several threads
 };
 
 Options parse(int argc, char** argv) {
@@ -51,6 +57,8 @@ Options parse(int argc, char** argv) {
         else if (flag == "--warmup") o.warmup = value;
         else if (flag == "--max-rss-growth-kb") o.max_rss_growth_kb = value;
         else if (flag == "--call-timeout-ms") o.call_timeout_ms = static_cast<int>(value);
+        else if (flag == "--threads") o.threads = static_cast<int>(value);
+        else if (flag == "--restarts") o.restarts = static_cast<int>(value);
         else throw std::invalid_argument("unknown option " + flag);
     }
     if (argc % 2 == 0) throw std::invalid_argument("every option takes a value");
@@ -115,11 +123,14 @@ private:
 
 // Counts what the library reports, as a daemon's logging function would
 // receive it, and keeps the last failure's explanation for the report.
-long g_logged = 0;
+std::atomic<long> g_logged{0};
+std::mutex g_failure_mutex;
 std::string g_last_failure;
 void counting_logger(int severity, const char* text, const char*, const char* function, const char*, int) {
     ++g_logged;
-    if (severity >= DSM_SEV_ERROR && text && function) g_last_failure = std::string(function) + ": " + text;
+    if (severity < DSM_SEV_ERROR || !text || !function) return;
+    std::lock_guard<std::mutex> lock(g_failure_mutex);
+    g_last_failure = std::string(function) + ": " + text;
 }
 
 class Soak {
@@ -211,7 +222,7 @@ private:
                     std::chrono::duration<double, std::milli>(longest_).count());
         std::printf("soak: VmRSS after %ld warm-up calls %ld kB, at the end %ld kB (growth %ld kB)\n",
                     options_.warmup, rss_start_, rss_end, growth);
-        std::printf("soak: %ld messages logged\n", g_logged);
+        std::printf("soak: %ld messages logged\n", g_logged.load());
         for (const auto& f : failures_) std::printf("soak: FAILED %ld x %s\n", f.second, f.first.c_str());
         const bool flat = options_.max_rss_growth_kb < 0 || growth <= options_.max_rss_growth_kb;
         if (!flat) std::printf("soak: FAILED memory grew beyond %ld kB\n", options_.max_rss_growth_kb);
@@ -230,11 +241,37 @@ private:
     std::map<std::string, long> failures_;
 };
 
+// Several threads through the mix while the service is killed under them,
+// with a quiet second between restarts.
+int soak_threads(const Options& o) {
+    ServiceProcess service;
+    service.start();
+    dsmtest::ConfigFile config;
+    config.write(dsmtest::service_config(service.address(), service.port(), o.call_timeout_ms));
+    dsmlib_set_logger(counting_logger, nullptr);
+    dsmlib_set_emmserver(service.address().c_str());
+    if (dsmlib_ping() != DSM_OK) throw std::runtime_error("the bundled service does not answer");
+    const auto start = Clock::now();
+    dsmtest::Outage outage(service, o.threads, o.call_timeout_ms);
+    outage.start();
+    for (int i = 0; i < o.restarts; ++i) {
+        outage.run_for(std::chrono::milliseconds(1000));
+        outage.kill_and_restart(std::chrono::milliseconds(300));
+    }
+    outage.run_for(std::chrono::milliseconds(1000));
+    const dsmtest::OutageReport report = outage.finish();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    std::printf("soak: %d threads, %.1f s: %s\n", o.threads, seconds, report.summary().c_str());
+    std::printf("soak: VmRSS at the end %ld kB, %ld messages logged\n", rss_kb(), g_logged.load());
+    return report.ok() && report.kills == o.restarts ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     try {
         const Options options = parse(argc, argv);
+        if (options.threads > 1) return soak_threads(options);
         Soak soak(options);
         return soak.run();
     } catch (const std::exception& e) {
