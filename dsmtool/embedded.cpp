@@ -4,11 +4,14 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -24,6 +27,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kReadyWait = std::chrono::seconds(10);
+// A ping of the recorded service: the call bound, and when to say it is slow.
+constexpr auto kPingBound = std::chrono::milliseconds(10000);
+constexpr auto kSlowPing = std::chrono::milliseconds(1500);
 constexpr auto kStopWait = std::chrono::seconds(5);
 constexpr auto kPoll = std::chrono::milliseconds(10);
 
@@ -71,35 +77,68 @@ Recorded read_pid_file(const std::string& path) {
 
 bool alive(const Recorded& r) { return r.pid > 0 && !r.started.empty() && start_time(r.pid) == r.started; }
 
-int read_port(const std::string& path) {
+// The first line of the ready file the service writes: where it listens.
+std::string read_ready(const std::string& path) {
     std::ifstream in(path);
-    int port = 0;
-    return (in >> port) && port > 0 && port < 65536 ? port : 0;
+    std::string line;
+    std::getline(in, line);
+    return line;
 }
 
-// Writes through a temporary file so that readers never see half of it.
+// Writes through a temporary file so that readers never see half of it;
+// like everything in the state directory, the file is the user's alone.
 void write_file(const std::string& path, const std::string& text) {
     const std::string tmp = path + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::trunc);
-        out << text;
-        if (!out) throw ServiceError("cannot write " + tmp);
-    }
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const bool written = fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    if (fd >= 0) ::close(fd);
+    if (!written) throw ServiceError("cannot write " + tmp);
     if (std::rename(tmp.c_str(), path.c_str()) != 0) throw ServiceError("cannot write " + path);
 }
 
-std::string config_text(int port, const std::string& catalog) {
+std::string config_text(const std::string& socket, const std::string& catalog) {
     return "# The per-user DiskServiceMgr started by dsmtool; rewritten at each start.\n"
            "EMM_SERVER = 127.0.0.1\n"
            "SERVER = 127.0.0.1\n"
-           "KDDSMFSM_PORT = " +
-           std::to_string(port) +
-           "\n"
+           "KDDSMFSM_SOCKET = " + socket + "\n"
            "ORB_CONNECT_TIMEOUT_MS = 2000\n"
-           "ORB_CALL_TIMEOUT_MS = 10000\n"
-           "CATALOG_DIR = " +
-           catalog + "\n";
+           "ORB_CALL_TIMEOUT_MS = " + std::to_string(kPingBound.count()) + "\n"
+           "CATALOG_DIR = " + catalog + "\n"
+           "DEVICE_MAPPINGS_FILE = " + catalog + "/maps\n";
 }
+
+// Says on stderr what is happening when a ping has not answered within a
+// second and a half, rather than leaving the user with seconds of silence.
+class SlowPingNotice {
+public:
+    explicit SlowPingNotice(pid_t pid) : thread_([this, pid] { watch(pid); }) {}
+    ~SlowPingNotice() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+    SlowPingNotice(const SlowPingNotice&) = delete;
+    SlowPingNotice& operator=(const SlowPingNotice&) = delete;
+
+private:
+    void watch(pid_t pid) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (wake_.wait_for(lock, kSlowPing, [this] { return done_; })) return;
+        std::fprintf(stderr,
+                     "dsmtool: the per-user DiskServiceMgr (pid %ld) has not answered for %.1f s; "
+                     "waiting up to %lld s before replacing it\n",
+                     static_cast<long>(pid), std::chrono::duration<double>(kSlowPing).count(),
+                     static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(kPingBound).count()));
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool done_ = false;
+    std::thread thread_;
+};
 
 // Serialises the dsmtool processes of one user around start and stop, so
 // that two first calls at once start one service.
@@ -169,7 +208,7 @@ std::string self_dir() {
 
 bool answers(const std::string& config) {
     ::setenv("KDCONF_FILE", config.c_str(), 1);
-    // Reread the configuration: the port may have changed under the same name.
+    // Reread the configuration: the service may have moved under the same name.
     if (!dsmlib_set_emmserver(nullptr)) return false;
     return dsmlib_ping() == DSM_OK;
 }
@@ -215,7 +254,7 @@ ServiceState EmbeddedService::status() const {
     s.running = alive(r);
     if (s.running) {
         s.pid = r.pid;
-        s.port = read_port(path("port"));
+        s.socket = read_ready(path("ready"));
     }
     return s;
 }
@@ -224,24 +263,40 @@ ServiceState EmbeddedService::ensure() {
     prepare_dir();
     DirLock lock(path("lock"));
     ServiceState s = status();
-    if (s.running && exists(s.config) && answers(s.config)) return s;
-    if (s.running) stop_pid(s.pid);  // alive but deaf: replace it
-    return start();
+    if (s.running && exists(s.config)) {
+        bool answered = false;
+        {
+            SlowPingNotice notice(s.pid);
+            answered = answers(s.config);
+        }
+        if (answered) return s;
+    }
+    if (s.running) {
+        // Alive but deaf: replace it.
+        std::fprintf(stderr, "dsmtool: the per-user DiskServiceMgr (pid %ld) does not answer; replacing it\n",
+                     static_cast<long>(s.pid));
+        stop_pid(s.pid);
+    }
+    s = start();
+    std::fprintf(stderr, "dsmtool: started the per-user DiskServiceMgr (pid %ld) on %s\n",
+                 static_cast<long>(s.pid), s.socket.c_str());
+    return s;
 }
 
 ServiceState EmbeddedService::start() {
     forget();
     const std::string exe = service_executable();
     // The objects live in the state directory's database: they outlive the
-    // service, so a replaced or restarted one still knows them.
-    const std::vector<std::string> args = {
-        exe, "--port", "0", "--address", "127.0.0.1", "--ready-file", path("port"), "--db", path("service.db")};
+    // service, so a replaced or restarted one still knows them. The socket
+    // in the private directory makes the service this user's alone.
+    const std::vector<std::string> args = {exe, "--socket", path("service.sock"), "--ready-file", path("ready"),
+                                           "--db", path("service.db")};
     const pid_t pid = spawn_detached(args, path("service.log"));
     const std::string started = start_time(pid);
     write_file(path("pid"), std::to_string(pid) + " " + started + "\n");
     const auto deadline = Clock::now() + kReadyWait;
-    int port = 0;
-    while ((port = read_port(path("port"))) == 0) {
+    std::string socket;
+    while ((socket = read_ready(path("ready"))).empty()) {
         if (Clock::now() >= deadline || started.empty() || start_time(pid) != started) {
             stop_pid(pid);
             forget();
@@ -249,9 +304,9 @@ ServiceState EmbeddedService::start() {
         }
         std::this_thread::sleep_for(kPoll);
     }
-    write_file(path("xq.conf"), config_text(port, path("catalog")));
+    write_file(path("xq.conf"), config_text(socket, path("catalog")));
     ServiceState s = status();
-    if (!answers(s.config)) throw ServiceError("the service on port " + std::to_string(port) + " does not answer");
+    if (!answers(s.config)) throw ServiceError("the service on " + socket + " does not answer");
     return s;
 }
 
@@ -268,7 +323,7 @@ void EmbeddedService::stop_pid(pid_t pid) const {
 }
 
 void EmbeddedService::forget() const {
-    for (const char* name : {"pid", "port", "xq.conf"}) std::remove(path(name).c_str());
+    for (const char* name : {"pid", "ready", "service.sock", "xq.conf"}) std::remove(path(name).c_str());
 }
 
 bool EmbeddedService::stop() {

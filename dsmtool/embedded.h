@@ -1,7 +1,8 @@
 // The per-user DiskServiceMgr that dsmtool starts when no EMM server is
-// configured: one detached bundled service per user, found again through a
-// private state directory that holds its pid, port, log, database and a
-// product configuration file pointing at it.
+// configured: one detached bundled service per user, listening on a
+// Unix-domain socket in a private state directory (so that only this user
+// can reach it), found again through that directory, which also holds its
+// pid, log, database and a product configuration file pointing at it.
 #ifndef DSMTOOL_EMBEDDED_H
 #define DSMTOOL_EMBEDDED_H
 
@@ -22,8 +23,8 @@ struct ServiceState {
     std::string config;  // product configuration pointing at the service
     std::string log;
     std::string db;  // empty while the service keeps no database
+    std::string socket;  // where it listens
     pid_t pid = -1;
-    int port = 0;
     bool running = false;
 };
 
@@ -33,7 +34,8 @@ public:
     EmbeddedService();
 
     // Points the library at the user's service, starting a new one when
-    // none runs or the one recorded does not answer a ping.
+    // none runs or the one recorded does not answer a ping. Starting or
+    // replacing one, and a ping that is slow to answer, are told on stderr.
     ServiceState ensure();
     // What the state directory records, without starting anything.
     ServiceState status() const;

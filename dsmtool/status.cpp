@@ -14,7 +14,7 @@ Json service_json(const ServiceState& s) {
     return {{"state_dir", s.dir},
             {"running", s.running},
             {"pid", s.running ? Json(s.pid) : Json(nullptr)},
-            {"port", s.running ? Json(s.port) : Json(nullptr)},
+            {"socket", s.running ? Json(s.socket) : Json(nullptr)},
             {"config", s.config},
             {"log", s.log},
             {"db", s.db}};
@@ -28,8 +28,10 @@ Reply status(const Tool& tool) {
               {"status", ping},
               {"meaning", status_meaning(ping)}};
     const ServiceState* s = tool.embedded();
-    j["service"] = s ? "per-user (pid " + std::to_string(s->pid) + ", port " + std::to_string(s->port) + ")"
+    j["service"] = s ? "per-user (pid " + std::to_string(s->pid) + ", socket " + s->socket + ")"
                      : std::string("configured");
+    j["service_pid"] = s ? Json(s->pid) : Json(nullptr);
+    j["service_socket"] = s ? Json(s->socket) : Json(nullptr);
     Reply r{j};
     r.exit = ping == DSM_OK ? kExitOk : kExitFailure;
     return r;
@@ -39,14 +41,17 @@ Reply service_status() {
     const ServiceState s = EmbeddedService().status();
     Json j = service_json(s);
     j["answers"] = s.running && answers(s.config);
-    return {j};
+    Reply r{j};
+    // As systemctl status does: 3 when the service is not running.
+    r.exit = s.running ? kExitOk : kExitService;
+    return r;
 }
 
 Reply service_start() {
     const ServiceState s = EmbeddedService().ensure();
     return {service_json(s),
             {},
-            "Service running (pid " + std::to_string(s.pid) + ", port " + std::to_string(s.port) + ")"};
+            "Service running (pid " + std::to_string(s.pid) + ", socket " + s.socket + ")"};
 }
 
 Reply service_stop() {

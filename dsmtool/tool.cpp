@@ -43,11 +43,12 @@ const char* const kExitCodes =
     "  0  success\n"
     "  1  a library call failed (its status and meaning are printed)\n"
     "  2  bad usage\n"
-    "  3  the per-user service could not be started\n"
+    "  3  the per-user service could not be started ('service status': it is not running)\n"
     "  4  a check answered no (fastbackup)\n"
     "\n"
     "With no EMM server configured, dsmtool starts the bundled DiskServiceMgr for\n"
-    "this user on a free loopback port and reuses it (see 'dsmtool service').";
+    "this user on a Unix-domain socket only this user can reach, and reuses it\n"
+    "(see 'dsmtool service').";
 
 }  // namespace
 

@@ -1,11 +1,14 @@
-// dsmservice: the bundled DiskServiceMgr, served over IIOP on one port with
-// a control object for tests and tools.
+// dsmservice: the bundled DiskServiceMgr, served over IIOP on one loopback
+// port or on a Unix-domain socket, with a control object for tests.
 //
-//   dsmservice --port N [--address 127.0.0.1] [--ready-file PATH] [--db PATH]
-//              [--verbose]
+//   dsmservice (--port N [--address 127.0.0.1] | --socket PATH)
+//              [--control] [--ready-file PATH] [--db PATH] [--verbose]
 //
-// --port 0 picks a free port. When ready, the port is written to the ready
-// file. SIGTERM and SIGINT stop the service cleanly (exit 0). --db keeps the
+// --port 0 picks a free port. --socket listens on a Unix-domain socket
+// instead (mode 0600: only this user can reach it) and no TCP port at all.
+// --control activates the control object (reset, faults, seeding): only
+// tests ask for it. When ready, the port (or the socket path) is written to
+// the ready file. Files the service creates are its user's alone. SIGTERM and SIGINT stop the service cleanly (exit 0). --db keeps the
 // objects in an SQLite database at PATH (created when missing, read at
 // start); without it they live in memory only. A database that cannot be
 // used is reported and the service exits with 1.
@@ -22,6 +25,7 @@
 #include <memory>
 #include <netinet/in.h>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <string>
 #include <sys/socket.h>
 #include <thread>
@@ -32,13 +36,16 @@ namespace {
 struct Options {
     int port = -1;
     std::string address = "127.0.0.1";
+    std::string socket;
+    bool control = false;
     std::string ready_file;
     std::string db = ":memory:";
     bool verbose = false;
 };
 
 [[noreturn]] void usage() {
-    std::cerr << "usage: dsmservice --port N [--address A] [--ready-file PATH] [--db PATH] [--verbose]\n";
+    std::cerr << "usage: dsmservice (--port N [--address A] | --socket PATH) [--control] [--ready-file PATH]"
+                 " [--db PATH] [--verbose]\n";
     std::exit(2);
 }
 
@@ -52,12 +59,14 @@ Options parse(int argc, char** argv) {
         };
         if (a == "--port") o.port = std::atoi(value().c_str());
         else if (a == "--address") o.address = value();
+        else if (a == "--socket") o.socket = value();
+        else if (a == "--control") o.control = true;
         else if (a == "--ready-file") o.ready_file = value();
         else if (a == "--db") o.db = value();
         else if (a == "--verbose") o.verbose = true;
         else usage();
     }
-    if (o.port < 0 || o.port > 65535) usage();
+    if (o.socket.empty() == (o.port < 0) || o.port > 65535) usage();
     return o;
 }
 
@@ -77,12 +86,12 @@ int free_port(const std::string& address) {
     return ntohs(a.sin_port);
 }
 
-void write_ready(const std::string& path, int port) {
+void write_ready(const std::string& path, const std::string& where) {
     if (path.empty()) return;
     const std::string tmp = path + ".tmp";
     {
         std::ofstream out(tmp, std::ios::trunc);
-        out << port << '\n';
+        out << where << '\n';
     }
     std::rename(tmp.c_str(), path.c_str());  // readers never see a partial file
 }
@@ -101,8 +110,10 @@ constexpr unsigned long kThreadStack = 256ul << 20;
 
 int main(int argc, char** argv) {
     Options opt = parse(argc, argv);
-    if (opt.port == 0) opt.port = free_port(opt.address);
-    if (opt.port <= 0) {
+    // The database, its journal and the socket are the user's alone.
+    ::umask(077);
+    if (opt.socket.empty() && opt.port == 0) opt.port = free_port(opt.address);
+    if (opt.socket.empty() && opt.port <= 0) {
         std::cerr << "dsmservice: no free port on " << opt.address << '\n';
         return 1;
     }
@@ -115,8 +126,11 @@ int main(int argc, char** argv) {
     sigaddset(&stop_signals, SIGINT);
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
-    const std::string endpoint = "giop:tcp:" + opt.address + ":" + std::to_string(opt.port);
+    const std::string endpoint = opt.socket.empty() ? "giop:tcp:" + opt.address + ":" + std::to_string(opt.port)
+                                                    : "giop:unix:" + opt.socket;
+    const std::string ready = opt.socket.empty() ? std::to_string(opt.port) : opt.socket;
     const char* orb_options[][2] = {{"endPoint", endpoint.c_str()},
+                                    {"unixTransportPermission", "600"},
                                     {"giopMaxMsgSize", "268435456"},
                                     {"traceLevel", opt.verbose ? "10" : "0"},
                                     {nullptr, nullptr}};
@@ -142,7 +156,7 @@ int main(int argc, char** argv) {
         svc::ControlServant control(model, faults, [] { kill(getpid(), SIGTERM); });
         // Servants first, then the manager: clients never see a missing object.
         activate(ins.in(), "DiskService.DiskServiceMgr", &dsm);
-        activate(ins.in(), "DsmControl", &control);
+        if (opt.control) activate(ins.in(), "DsmControl", &control);
         PortableServer::POAManager_var manager = ins->the_POAManager();
         manager->activate();
 
@@ -151,7 +165,7 @@ int main(int argc, char** argv) {
             sigwait(&stop_signals, &sig);
             orb->shutdown(false);
         });
-        write_ready(opt.ready_file, opt.port);
+        write_ready(opt.ready_file, ready);
         orb->run();
         waiter.join();
         orb->destroy();

@@ -17,6 +17,12 @@ constexpr int kDefaultPort = 47210;
 constexpr unsigned long kDefaultConnectMs = 5000;
 constexpr unsigned long kDefaultCallMs = 30000;
 
+std::string config_text(const char* key) {
+    char buf[4096];
+    if (kdconf_get_value(key, buf, sizeof buf) != 0) return std::string();
+    return buf;
+}
+
 unsigned long config_number(const char* key, unsigned long fallback) {
     char buf[64];
     if (kdconf_get_value(key, buf, sizeof buf) != 0 || buf[0] == '\0') return fallback;
@@ -28,6 +34,16 @@ unsigned long config_number(const char* key, unsigned long fallback) {
 unsigned long to_ms(const ACE_Time_Value& t) {
     long long ms = static_cast<long long>(t.sec()) * 1000 + t.usec() / 1000;
     return ms > 0 ? static_cast<unsigned long>(ms) : 0;
+}
+
+// Where the object is: on the Unix-domain socket <PROCESS>_SOCKET when the
+// configuration names one (a service only its own user can reach), else on
+// TCP port <PROCESS>_PORT of the host.
+std::string locator(const char* host, const char* process, const char* objectName) {
+    const std::string socket = config_text((std::string(process) + "_SOCKET").c_str());
+    if (!socket.empty()) return "corbaloc:omniunix:" + socket + ":/" + objectName;
+    const unsigned long port = config_number((std::string(process) + "_PORT").c_str(), kDefaultPort);
+    return "corbaloc::1.2@" + std::string(host) + ":" + std::to_string(port) + "/" + objectName;
 }
 
 }  // namespace
@@ -72,10 +88,7 @@ CORBA::Object_ptr Orb::connectToObject(const char* host, const char* process,
                                        const ACE_Time_Value& retry) {
     if (CORBA::is_nil(orb_) || !host || !*host || !process || !objectName)
         return CORBA::Object::_nil();
-    std::string key = std::string(process) + "_PORT";
-    unsigned long port = config_number(key.c_str(), kDefaultPort);
-    std::string uri = "corbaloc::1.2@" + std::string(host) + ":" + std::to_string(port) + "/" +
-                      objectName;
+    const std::string uri = locator(host, process, objectName);
 
     const unsigned long bound_ms = to_ms(bound);
     const unsigned long retry_ms = to_ms(retry);

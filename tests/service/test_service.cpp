@@ -107,6 +107,19 @@ TEST(Service, ControlScriptsFaultsInOrderAndRefusesUnknownOperations) {
     EXPECT_EQ(log->length(), 4u);
 }
 
+// The control object (reset, faults, seeding) exists only when asked for.
+TEST(Service, ControlObjectOnlyWhenStartedWithTheOption) {
+    for (const bool with_control : {false, true}) {
+        ServiceProcess svc;
+        svc.use_control(with_control);
+        svc.start();
+        DS::DiskServiceMgr_var dsm = manager(svc);
+        dsm->ping();
+        CORBA::Object_var control = client_orb()->string_to_object(svc.corbaloc("DsmControl").c_str());
+        EXPECT_EQ(control->_non_existent(), !with_control);
+    }
+}
+
 TEST(Service, StopsCleanlyAndOldReferencesWorkAfterARestart) {
     ServiceProcess svc;
     svc.start();

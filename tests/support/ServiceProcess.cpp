@@ -46,6 +46,7 @@ void ServiceProcess::start(int port) {
     std::remove(ready.c_str());
     std::vector<std::string> args = {exe_, "--port", std::to_string(port), "--address", address_,
                                       "--ready-file", ready};
+    if (control_) args.push_back("--control");
     if (!db_path_.empty()) {
         args.push_back("--db");
         args.push_back(db_path_);

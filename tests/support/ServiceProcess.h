@@ -32,6 +32,9 @@ public:
     // test's; a start after kill() finds what the killed service committed.
     void use_database(std::string path) { db_path_ = std::move(path); }
     const std::string& database() const { return db_path_; }
+    // From the next start on, whether the service activates its control
+    // object (on by default; the per-user service of the tool never does).
+    void use_control(bool on) { control_ = on; }
 
     int port() const { return port_; }
     const std::string& address() const { return address_; }
@@ -51,6 +54,7 @@ private:
     std::string address_;
     std::string dir_;
     std::string db_path_;
+    bool control_ = true;
     int port_ = 0;
     pid_t pid_ = -1;
     int status_ = 0;

@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -54,8 +56,11 @@ protected:
         std::system(("rm -rf '" + home_ + "'").c_str());
     }
 
+    // As systemctl status does, "service status" exits 3 when none runs.
     pid_t service_pid() {
-        json s = run_ok({"--json", "service", "status"}).json();
+        ToolResult r = run_tool({"--json", "service", "status"});
+        json s = r.json();
+        EXPECT_EQ(r.exit, s["running"].get<bool>() ? 0 : 3);
         if (!s["running"].get<bool>()) return -1;
         const pid_t pid = s["pid"].get<pid_t>();
         started_.push_back(pid);
@@ -76,6 +81,8 @@ TEST_F(EmbeddedService, StartedOnceReusedReplacedAndStopped) {
     EXPECT_TRUE(r.json().empty());
     const pid_t first = service_pid();
     ASSERT_GT(first, 0);
+    EXPECT_EQ(r.err, "dsmtool: started the per-user DiskServiceMgr (pid " + std::to_string(first) + ") on " +
+                         state("service.sock") + "\n");
     struct stat st;
     ASSERT_EQ(stat((runtime_ + "/dsmtool").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u) << "the state directory is private";
@@ -86,17 +93,27 @@ TEST_F(EmbeddedService, StartedOnceReusedReplacedAndStopped) {
     std::getline(conf, line);
     EXPECT_EQ(line, "EMM_SERVER = 127.0.0.1");
 
-    // The second call finds the same service, with what the first made.
-    run_ok({"pool", "create", "p1", "--type", "AdvancedDisk", "--server", "s1"});
+    // The second call finds the same service, with what the first made, and
+    // says nothing about it.
+    EXPECT_EQ(run_ok({"pool", "create", "p1", "--type", "AdvancedDisk", "--server", "s1"}).err, "");
     EXPECT_EQ(service_pid(), first);
     json status = run_ok({"--json", "status"}).json();
     EXPECT_EQ(status["connected"], true);
     EXPECT_EQ(status["service"].get<std::string>().find("per-user (pid " + std::to_string(first) + ","), 0u);
+    EXPECT_EQ(status["service_pid"], first);
+    EXPECT_EQ(status["service_socket"], state("service.sock"));
     EXPECT_EQ(run_ok({"--json", "pool", "list"}).json().size(), 1u);
 
-    // A service that no longer answers on the recorded port is replaced.
-    std::ofstream(state("xq.conf"), std::ios::trunc) << "EMM_SERVER = 127.0.0.1\nKDDSMFSM_PORT = 1\n";
-    run_ok({"pool", "list"});
+    // A stalled service is told about within two seconds, then replaced.
+    kill(first, SIGSTOP);
+    const auto begin = std::chrono::steady_clock::now();
+    r = run_ok({"pool", "list"});
+    EXPECT_GT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(9)) << "the ping's bound is waited out";
+    EXPECT_EQ(r.err.find("dsmtool: the per-user DiskServiceMgr (pid " + std::to_string(first) +
+                         ") has not answered for 1.5 s; waiting up to 10 s before replacing it\n"
+                         "dsmtool: the per-user DiskServiceMgr (pid " + std::to_string(first) +
+                         ") does not answer; replacing it\n"
+                         "dsmtool: started the per-user DiskServiceMgr (pid "), 0u) << r.err;
     const pid_t second = service_pid();
     ASSERT_GT(second, 0);
     EXPECT_NE(second, first);
@@ -105,7 +122,7 @@ TEST_F(EmbeddedService, StartedOnceReusedReplacedAndStopped) {
     // One that died is replaced too, and the new one still knows the pool.
     kill(second, SIGKILL);
     ASSERT_TRUE(reaped(second));
-    json answer = run_ok({"--json", "service", "status"}).json();
+    json answer = expect_exit(3, {"--json", "service", "status"}).json();
     EXPECT_EQ(answer["running"], false);
     EXPECT_EQ(answer["db"], state("service.db"));
     json pools = run_ok({"--json", "pool", "list"}).json();
@@ -121,6 +138,79 @@ TEST_F(EmbeddedService, StartedOnceReusedReplacedAndStopped) {
     EXPECT_EQ(service_pid(), -1);
     EXPECT_EQ(run_ok({"service", "stop"}).out, "Service not running\n");
     EXPECT_NE(access(state("service.log").c_str(), F_OK), -1) << "the log stays for the next one";
+}
+
+namespace {
+
+// Socket inodes of the process's open descriptors.
+std::vector<std::string> socket_inodes(pid_t pid) {
+    std::vector<std::string> inodes;
+    const std::string dir = "/proc/" + std::to_string(pid) + "/fd/";
+    for (int fd = 0; fd < 1024; ++fd) {
+        char target[256];
+        const ssize_t n = readlink((dir + std::to_string(fd)).c_str(), target, sizeof target - 1);
+        if (n <= 0) continue;
+        const std::string link(target, static_cast<size_t>(n));
+        if (link.rfind("socket:[", 0) == 0) inodes.push_back(link.substr(8, link.size() - 9));
+    }
+    return inodes;
+}
+
+// Whether one of these sockets listens on TCP (IPv4 or IPv6).
+bool listens_on_tcp(const std::vector<std::string>& inodes) {
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        std::ifstream in(table);
+        std::string line;
+        std::getline(in, line);  // the header
+        while (std::getline(in, line)) {
+            std::istringstream fields(line);
+            std::string sl, local, remote, state, queues, timer, retr, uid, timeout, inode;
+            fields >> sl >> local >> remote >> state >> queues >> timer >> retr >> uid >> timeout >> inode;
+            if (state == "0A" && std::find(inodes.begin(), inodes.end(), inode) != inodes.end()) return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+// The per-user service is its user's alone: no TCP port, a socket and files
+// no other user can open, and no control object. Run as root, the test
+// switches to 'nobody' to try; elsewhere it is skipped with a message.
+TEST_F(EmbeddedService, OtherUsersCanNeitherReachItNorReadItsFiles) {
+    run_ok({"pool", "create", "p1", "--type", "AdvancedDisk", "--server", "s1"});
+    const pid_t pid = service_pid();
+    ASSERT_GT(pid, 0);
+    EXPECT_FALSE(listens_on_tcp(socket_inodes(pid)));
+    for (const char* file : {"service.sock", "service.db", "service.log", "xq.conf", "pid", "ready"}) {
+        struct stat st;
+        ASSERT_EQ(lstat(state(file).c_str(), &st), 0) << file;
+        EXPECT_EQ(st.st_mode & 077, 0u) << file << " is open to others";
+        EXPECT_EQ(st.st_uid, getuid()) << file;
+    }
+
+    const std::string nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    if (getuid() != 0 || std::system((nobody + DSMTOOL_EXE + " --help >/dev/null 2>&1").c_str()) != 0)
+        GTEST_SKIP() << "cannot run dsmtool as another user here (needs root, setpriv and a build tree others can read)";
+    // Only dsmtool's own state directory and files stand in the way.
+    ASSERT_EQ(chmod(home_.c_str(), 0755), 0);
+    ASSERT_EQ(chmod(runtime_.c_str(), 0755), 0);
+    // Another user, given everything but the permissions: a configuration
+    // of its own naming the socket, and the path of the database.
+    char templ[] = "/tmp/dsmtool-other-XXXXXX";
+    ASSERT_NE(mkdtemp(templ), nullptr);
+    const std::string other = templ;
+    ASSERT_EQ(chmod(other.c_str(), 0755), 0);
+    std::ofstream(other + "/xq.conf") << "EMM_SERVER = 127.0.0.1\nKDDSMFSM_SOCKET = " << state("service.sock")
+                                      << "\nORB_CONNECT_TIMEOUT_MS = 2000\nORB_CALL_TIMEOUT_MS = 2000\n";
+    chmod((other + "/xq.conf").c_str(), 0644);
+    const std::string as_nobody = nobody + "env KDCONF_FILE=" + other + "/xq.conf HOME=" + other + " ";
+    const int tool = std::system((as_nobody + DSMTOOL_EXE + " pool list >/dev/null 2>&1").c_str());
+    EXPECT_EQ(WEXITSTATUS(tool), 1) << "the library call fails: no connection";
+    const int read = std::system((as_nobody + "cat " + state("service.db") + " >/dev/null 2>&1").c_str());
+    EXPECT_NE(WEXITSTATUS(read), 0);
+    std::system(("rm -rf '" + other + "'").c_str());
+    EXPECT_EQ(run_ok({"--json", "pool", "list"}).json().size(), 1u) << "the owner's pool is untouched";
 }
 
 TEST_F(EmbeddedService, NotStartedWhenAskedNotToOrWhenTheServiceIsMissing) {
