@@ -6,7 +6,8 @@ include(CMakePackageConfigHelpers)
 
 set(DSM_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/dsm)
 
-install(FILES ${PROJECT_SOURCE_DIR}/include/dsm.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/include/dsm.h ${PROJECT_BINARY_DIR}/include/dsm_version.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 # Paths relative to the prefix, so that the package works wherever the
 # install lands ("cmake --install --prefix DIR" included).

@@ -11,6 +11,7 @@ packages=(
   libsqlite3-dev libcli11-dev nlohmann-json3-dev
   clang llvm
   valgrind
+  doxygen
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test; then the same tests
-# in a build with AddressSanitizer and UndefinedBehaviorSanitizer, the
+# Installs what is missing, builds, and runs every test (the examples among
+# them); builds the API reference, failing on any Doxygen warning; then the
+# same tests in a build with AddressSanitizer and UndefinedBehaviorSanitizer, the
 # concurrency test under ThreadSanitizer, and a short run of every fuzz
 # target (clang, about a minute).
 set -euo pipefail
@@ -23,6 +24,7 @@ run_thread_sanitizer() {
 }
 
 run_suite "$root/build" -DDSM_BUILD_TESTS=ON
+"$root/scripts/docs.sh" "$root/build/docs"
 if [ "${DSM_SKIP_SANITIZE:-0}" != 1 ]; then
   run_suite "$root/build-asan" -DDSM_BUILD_TESTS=ON -DDSM_SANITIZE=ON -DDSM_BUILD_BENCH=OFF
   run_thread_sanitizer

@@ -330,6 +330,10 @@ DS::DiskServiceMgr_ptr dsmlibp_connect_dsm() {
     return DS::DiskServiceMgr::_nil();
 }
 
+// ---- version ----
+
+extern "C" const char* dsmlib_version(void) { return DSM_VERSION_STRING; }
+
 // ---- connection check ----
 
 extern "C" int dsmlib_ping(void) {

@@ -17,7 +17,7 @@ set(prefix ${WORK_DIR}/prefix)
 file(REMOVE_RECURSE ${WORK_DIR})
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
-foreach(file include/dsm.h bin/dsmtool bin/dsmservice)
+foreach(file include/dsm.h include/dsm_version.h bin/dsmtool bin/dsmservice)
   if(NOT EXISTS ${prefix}/${file})
     message(FATAL_ERROR "not installed: ${file}")
   endif()
@@ -59,8 +59,12 @@ if(NOT pc_flags MATCHES "-ldsm$" OR pc_flags MATCHES "omni|ACE")
 endif()
 separate_arguments(pc_args UNIX_COMMAND "${pc_flags}")
 separate_arguments(san_args UNIX_COMMAND "${SANITIZE_FLAGS}")
+# Found at run time from a non-standard prefix through the run path the
+# README gives, taken from pkg-config itself.
+run(pkg-config --variable=libdir libdsm)
+string(STRIP "${RUN_OUTPUT}" pc_libdir)
 run(${C_COMPILER} ${san_args} ${SOURCE_DIR}/consumer/consumer.c -o ${WORK_DIR}/pc-consumer ${pc_args}
-    -Wl,-rpath,${lib_dir})
+    -Wl,-rpath,${pc_libdir})
 run(${WORK_DIR}/pc-consumer)
 if(NOT RUN_OUTPUT STREQUAL "consumer: ok\n")
   message(FATAL_ERROR "pkg-config consumer said '${RUN_OUTPUT}'")

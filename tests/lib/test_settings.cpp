@@ -131,3 +131,13 @@ TEST(Settings, ExternalOrbIsKeptAndRegistrationCanBeSkipped) {
     EXPECT_FALSE(dsmlibp_register_factories(true)) << "already marked registered";
     EXPECT_TRUE(capture.containing("Registerd").empty());
 }
+
+// The version the library reports is the project's one version, and the
+// header's macros agree with it.
+TEST(Settings, VersionComesFromTheProjectVersion) {
+    EXPECT_STREQ(dsmlib_version(), DSM_PROJECT_VERSION);
+    EXPECT_STREQ(DSM_VERSION_STRING, DSM_PROJECT_VERSION);
+    const std::string composed = std::to_string(DSM_VERSION_MAJOR) + "." + std::to_string(DSM_VERSION_MINOR) + "." +
+                                 std::to_string(DSM_VERSION_PATCH);
+    EXPECT_EQ(composed, DSM_PROJECT_VERSION);
+}
