@@ -4,7 +4,9 @@
 #define DSMLIB_API_H
 
 #include "DiskServiceHelper.h"
+#include "dsmlib_field.h"
 #include "dsmlib_frame.h"
+#include "dsmlib_values.h"
 
 #include "kdbase.h"
 
@@ -82,6 +84,11 @@ inline void add_number(DS::PropertySeq& props, const char* name, std::int64_t va
 }
 inline void add_unsigned(DS::PropertySeq& props, const char* name, std::uint64_t value) {
     DiskServiceHelper::addProperty(props, name, DiskServiceHelper::toTextUnsigned(value).c_str());
+}
+// Appends name=<a caller's character field>.
+template <std::size_t N>
+void add_field(DS::PropertySeq& props, const char* name, const char (&field)[N]) {
+    DiskServiceHelper::addProperty(props, name, field_text(field).c_str());
 }
 
 // A caller's output array with its allocated count and the pointer to the

@@ -7,14 +7,12 @@
 
 #define DSM_UNIT "dsmlib_diskgroup"
 
-namespace OBV_DS = OBV_Orvane::Keldra::DL::DiskService;
-
 using dsm::Frame;
 
 // A new pool value populated from a pool record; returns from the body on
 // failure.
 #define DSM_POOL_VALUE(frame, var, record) \
-    DS::DiskGroup_var var = new OBV_DS::DiskGroup; \
+    DS::DiskGroup_var var = ::dsm::new_diskgroup(); \
     DSM_POPULATE(frame, "DiskGroup", dsml_populate_diskgroup((record), var.in()))
 
 // A storage server list built from caller records.
@@ -272,11 +270,11 @@ namespace {
 // otherwise the pool is extracted into 'out' (a failure is only logged) and
 // the audit value decides between 0 and 2000053.
 int pool_result(const Frame& f, const char* op, DS::DiskGroup* result, dsm_diskgroupinfo_t* out,
-                const char* name, bool audited) {
+                const dsm_diskgroup_t& pool, bool audited) {
     if (!result) return f.nullResult(op, "DiskGroup", __LINE__);
     const int audit = audited ? dsm::audit_value(result->properties()) : 0;
     if (dsml_extract_diskgroup(result, out) != 0)
-        DSM_LOG(f, DSM_SEV_WARNING, "Failed to extract diskgroupinfo for ", name);
+        DSM_LOG(f, DSM_SEV_WARNING, "Failed to extract diskgroupinfo for ", pool.name);
     return dsm::apply_audit(DSM_OK, audit);
 }
 
@@ -303,7 +301,7 @@ extern "C" int dsm_create_diskgroup(const dsm_diskgroup_t* diskgroup, const dsm_
         const DS::DiskSeq no_disks;  // the disks are checked but never sent
         f.calling("createDiskGroup", __LINE__);
         DS::DiskGroup_var result = dsm->createDiskGroup(pool.in(), servers, no_disks, mode);
-        return pool_result(f, "createDiskGroup", result.in(), diskgroupinfo, diskgroup->name, true);
+        return pool_result(f, "createDiskGroup", result.in(), diskgroupinfo, *diskgroup, true);
     });
 }
 
@@ -320,7 +318,7 @@ extern "C" int dsm_import_diskgroup(const dsm_diskgroup_t* diskgroup, const dsm_
         DSM_SERVER_LIST(f, servers, stservers, num_stservers, "StorageServerSeq");
         f.calling("importDiskGroup", __LINE__);
         DS::DiskGroup_var result = dsm->importDiskGroup(pool.in(), servers);
-        return pool_result(f, "importDiskGroup", result.in(), diskgroupinfo, diskgroup->name, false);
+        return pool_result(f, "importDiskGroup", result.in(), diskgroupinfo, *diskgroup, false);
     });
 }
 
@@ -343,7 +341,7 @@ extern "C" int dsm_merge_diskgroups(const dsm_diskgroup_t* primary_diskgroup,
         // The merged pool replaces the record whole; a reference it held is
         // the caller's to release beforehand.
         dsm::clear_record(*diskgroupinfo);
-        return pool_result(f, "mergeDiskGroups", result.in(), diskgroupinfo, primary_diskgroup->name, true);
+        return pool_result(f, "mergeDiskGroups", result.in(), diskgroupinfo, *primary_diskgroup, true);
     });
 }
 
@@ -360,7 +358,7 @@ extern "C" int dsm_delete_diskgroup(const dsm_diskgroup_t* diskgroup, dsm_dbmode
         dsm::add_reason(pool->properties(), reason);
         f.calling("deleteDiskGroup", __LINE__);
         DS::DiskGroup_var result = dsm->deleteDiskGroup(pool.in(), mode);
-        return pool_result(f, "deleteDiskGroup", result.in(), diskgroupinfo, diskgroup->name, true);
+        return pool_result(f, "deleteDiskGroup", result.in(), diskgroupinfo, *diskgroup, true);
     });
 }
 
@@ -427,12 +425,11 @@ extern "C" int dsm_update_diskgroup(const dsm_diskgroupinfo_t* diskgroupinfo_in,
         DS::PropertySeq& props = pool->properties();
         if (update_mask[0]) dsm::add_number(props, "DSM::highWaterMark", diskgroupinfo_in->high_watermark);
         if (update_mask[1]) dsm::add_number(props, "DSM::lowWaterMark", diskgroupinfo_in->low_watermark);
-        if (update_mask[2]) DiskServiceHelper::addProperty(props, "DSM::userTag", diskgroupinfo_in->user_tag);
+        if (update_mask[2]) dsm::add_field(props, "DSM::userTag", diskgroupinfo_in->user_tag);
         dsm::add_reason(props, reason);
         f.calling("updateDiskGroup", __LINE__);
         DS::DiskGroup_var result = dsm->updateDiskGroup(pool.in(), mode);
-        return pool_result(f, "updateDiskGroup", result.in(), diskgroupinfo_out,
-                           diskgroupinfo_in->diskgroup.name, true);
+        return pool_result(f, "updateDiskGroup", result.in(), diskgroupinfo_out, diskgroupinfo_in->diskgroup, true);
     });
 }
 
@@ -455,7 +452,7 @@ extern "C" int dsm_update_diskgroup_state(const dsm_diskgroup_t* diskgroup, int 
         dsm::add_reason(pool->properties(), reason);
         f.calling("updateDiskGroupState", __LINE__);
         DS::DiskGroup_var result = dsm->updateDiskGroupState(pool.in(), mode, state);
-        return pool_result(f, "updateDiskGroupState", result.in(), diskgroupinfo, diskgroup->name, true);
+        return pool_result(f, "updateDiskGroupState", result.in(), diskgroupinfo, *diskgroup, true);
     });
 }
 
@@ -531,7 +528,7 @@ extern "C" int dsm_refresh_diskgroup_replication_props(const dsm_diskgroup_t* di
 // ======================================================================
 
 #define DSM_VOLUME_VALUE(frame, var, record) \
-    DS::DiskVolume_var var = new OBV_DS::DiskVolume; \
+    DS::DiskVolume_var var = ::dsm::new_diskvolume(); \
     DSM_POPULATE(frame, "DiskVolume", dsml_populate_diskvolume((record), var.in()))
 
 namespace {
@@ -696,8 +693,9 @@ extern "C" int dsm_get_diskvolumeinfo_by_name(const char* master_server, const d
     DSM_FRAME(f, DSM_UNIT);
     return lookup_on_server(f, master_server, stserver, diskvolumeid, diskvolumeinfo,
                             "getDiskVolumeInfoByName", [&](DS::DiskServiceMgr_ptr dsm) {
-                                return dsm->getDiskVolumeInfoByName(master_server, stserver->server_type,
-                                                                    diskvolumeid, stserver->name);
+                                return dsm->getDiskVolumeInfoByName(
+                                    master_server, dsm::field_text(stserver->server_type).c_str(), diskvolumeid,
+                                    dsm::field_text(stserver->name).c_str());
                             });
 }
 
@@ -708,9 +706,9 @@ extern "C" int dsm_get_diskvolumeinfo_by_volumeid(const char* master_server,
     DSM_FRAME(f, DSM_UNIT);
     return lookup_on_server(f, master_server, stserver, diskvolumeid, diskvolumeinfo,
                             "getDiskVolumeInfoByLegacyInfo", [&](DS::DiskServiceMgr_ptr dsm) {
-                                return dsm->getDiskVolumeInfoByLegacyInfo(master_server, stserver->name,
-                                                                          stserver->server_type,
-                                                                          diskvolumeid);
+                                return dsm->getDiskVolumeInfoByLegacyInfo(
+                                    master_server, dsm::field_text(stserver->name).c_str(),
+                                    dsm::field_text(stserver->server_type).c_str(), diskvolumeid);
                             });
 }
 
@@ -759,12 +757,13 @@ extern "C" int dsm_diskvolume_load(dsm_diskvolumeinfo_t* diskvolumeinfo, int ext
         }
         // Only the names travel: the pool by name, master and server type,
         // the volume by name.
-        DS::DiskGroup_var pool = new OBV_DS::DiskGroup;
-        pool->name(static_cast<const char*>(diskvolumeinfo->diskgroup.name));  // copied, not adopted
-        DiskServiceHelper::addProperty(pool->properties(), "DSM::master", diskvolumeinfo->diskgroup.master_server);
-        DiskServiceHelper::addProperty(pool->properties(), "DSM::servertype", diskvolumeinfo->diskgroup.server_type);
-        DS::DiskVolume_var volume = new OBV_DS::DiskVolume;
-        volume->name(static_cast<const char*>(diskvolumeinfo->name));
+        const dsm_diskgroup_t& group = diskvolumeinfo->diskgroup;
+        DS::DiskGroup_var pool = dsm::new_diskgroup();
+        pool->name(dsm::field_text(group.name).c_str());
+        dsm::add_field(pool->properties(), "DSM::master", group.master_server);
+        dsm::add_field(pool->properties(), "DSM::servertype", group.server_type);
+        DS::DiskVolume_var volume = dsm::new_diskvolume();
+        volume->name(dsm::field_text(diskvolumeinfo->name).c_str());
         DSM_CONNECT(f, dsm);
         f.calling("getDiskVolumeInfo", __LINE__);
         DS::DiskVolumeInfo_var info = dsm->getDiskVolumeInfo(volume.in(), pool.in(), 1);
@@ -858,7 +857,7 @@ namespace {
 // reference afterwards, is filled from the returned volume and, where
 // 'pool' is given, takes the caller's pool record.
 void volume_result(const Frame& f, const DS::DiskVolume* result, dsm_diskvolumeinfo_t* out,
-                   const char* name, const dsm_diskgroup_t* pool) {
+                   const decltype(dsm_diskvolume_t::name)& name, const dsm_diskgroup_t* pool) {
     out->object_ref = nullptr;
     if (dsml_extract_diskvolume(result, out) != 0)
         DSM_LOG(f, DSM_SEV_WARNING, "Failed to extract diskvolumeinfo for ", name);
@@ -885,7 +884,7 @@ extern "C" int dsm_create_diskvolume(const dsm_diskvolume_t* diskvolume, const d
         DSM_CONNECT(f, dsm);
         DSM_VOLUME_VALUE(f, volume, diskvolume);
         if (disks[0].volume_config[0] != '\0')
-            DiskServiceHelper::addProperty(volume->properties(), "volume_config", disks[0].volume_config);
+            dsm::add_field(volume->properties(), "volume_config", disks[0].volume_config);
         DSM_POOL_VALUE(f, pool, &diskvolume->diskgroup);
         CORBA::Long mode = 0;
         DSM_DBMODE(f, db_mode, mode);
@@ -910,7 +909,7 @@ extern "C" int dsm_create_diskvolume_from_diskvolumeinfo(const dsm_diskvolumeinf
         DSM_REQUIRE_COUNT(f, num_disks);
         DSM_REQUIRE(f, diskvolumeinfo);
         DSM_CONNECT(f, dsm);
-        DS::DiskVolumeInfo_var info = new OBV_DS::DiskVolumeInfo;
+        DS::DiskVolumeInfo_var info = dsm::new_diskvolumeinfo();
         DSM_POPULATE(f, "DiskVolume", dsml_populate_diskvolumeinfo(diskvolumeinfo_in, info.in()));
         DSM_POOL_VALUE(f, pool, &diskvolumeinfo_in->diskgroup);
         CORBA::Long mode = 0;
@@ -1093,7 +1092,7 @@ extern "C" int dsm_set_diskvolume_flags(dsm_diskvolumeinfo_t* diskvolumeinfo, in
     return f.run([&] {
         DSM_REQUIRE(f, diskvolumeinfo);
         if (!diskvolumeinfo->object_ref) {
-            DS::DiskVolumeInfo_var info = new (std::nothrow) OBV_DS::DiskVolumeInfo;
+            DS::DiskVolumeInfo_var info = dsm::new_diskvolumeinfo(std::nothrow);
             if (!info.in()) {
                 DSM_LOG(f, DSM_SEV_ERROR, "DiskVolumeInfo object reference invalid is NULL");
                 return DSM_E_INVALID_ARG;
@@ -1388,14 +1387,15 @@ extern "C" int dsm_get_ELP_LSU_list_by_storage_unit_label(const char* master_ser
 
 namespace {
 
-int compare_bytes(const char* a, const char* b) {
-    const int c = std::strcmp(a, b);  // strcmp compares as unsigned char
+template <std::size_t N>
+int compare_fields(const char (&a)[N], const char (&b)[N]) {
+    const int c = dsm::field_view(a).compare(dsm::field_view(b));  // compares as unsigned char
     return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 
 }  // namespace
 
 extern "C" int dsm_sort_ELP_lsu_list_by_ssname_sstype(const dsm_ELP_lsu_t* a, const dsm_ELP_lsu_t* b) {
-    const int by_name = compare_bytes(a->stserver_name, b->stserver_name);
-    return by_name != 0 ? by_name : compare_bytes(a->server_type, b->server_type);
+    const int by_name = compare_fields(a->stserver_name, b->stserver_name);
+    return by_name != 0 ? by_name : compare_fields(a->server_type, b->server_type);
 }

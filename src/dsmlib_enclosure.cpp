@@ -7,8 +7,6 @@
 
 #define DSM_UNIT "dsmlib_enclosure"
 
-namespace OBV_DS = OBV_Orvane::Keldra::DL::DiskService;
-
 using dsm::Frame;
 
 // The one-element server list every storage server request names the
@@ -145,7 +143,7 @@ extern "C" int dsm_update_storageserver_configitems(const dsm_storageserver_t* s
         DS::StorageServerConfigItemSeq items;
         items.length(num_configitems);
         for (unsigned int i = 0; i < num_configitems; ++i) {
-            DS::StorageServerConfigItem_var item = new OBV_DS::StorageServerConfigItem;
+            DS::StorageServerConfigItem_var item = dsm::new_configitem();
             const int status = dsml_populate_storageserverconfig(&configitems[i], item.in());
             // A bad item is reported and sent as far as it was populated.
             if (status != 0) DSM_LOG(f, DSM_SEV_ERROR, "Failed to populate StorageServerConfig (error=", status, ")");
@@ -345,7 +343,7 @@ extern "C" int dsm_get_storageserver_arraytypes(const dsm_storageserverinfo_t* s
         DSM_REQUIRE(f, stserverinfo);
         DSM_REQUIRE(f, at_display_names);
         DSM_REQUIRE(f, num_avail_names);
-        if (std::strcmp(stserverinfo->stserver.server_type, "SharedDisk") != 0) {
+        if (dsm::field_view(stserverinfo->stserver.server_type) != "SharedDisk") {
             DSM_LOG(f, DSM_SEV_ERROR, "Invalid servertype for storage server", stserverinfo->stserver.server_type);
             return DSM_E_INVALID_ARG;
         }

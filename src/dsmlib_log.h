@@ -4,6 +4,7 @@
 #define DSMLIB_LOG_H
 
 #include "dsm.h"
+#include "dsmlib_field.h"
 
 #include <locale>
 #include <sstream>
@@ -22,6 +23,17 @@ public:
     static void release() noexcept;
 };
 
+// A character array among the pieces is read as a record field: a caller's
+// record may leave it without a terminator.
+template <std::size_t N>
+std::string_view piece(const char (&text)[N]) {
+    return field_view(text);
+}
+template <class T>
+const T& piece(const T& value) {
+    return value;
+}
+
 // Composes a message whole, numbers without grouping whatever the process
 // locale says.
 template <class... Pieces>
@@ -30,13 +42,13 @@ std::string compose(const Pieces&... pieces) {
     if (!os) {
         std::ostringstream own;
         own.imbue(std::locale::classic());
-        (own << ... << pieces);
+        (own << ... << piece(pieces));
         return own.str();
     }
     struct Release {
         ~Release() { ComposeStream::release(); }
     } release;
-    (*os << ... << pieces);
+    (*os << ... << piece(pieces));
     return os->str();
 }
 

@@ -17,7 +17,6 @@
 #include <type_traits>
 #include <utility>
 
-namespace OBV_DS = OBV_Orvane::Keldra::DL::DiskService;
 using dsm::Frame;
 
 #define DSM_UNIT "dsmlib_popext"
@@ -48,6 +47,12 @@ std::int64_t volume_state(const char* v) {
     const int s = DiskServiceHelper::toAtoi(v);
     if (s & 1) return 1;
     return (s & 2) ? 2 : 0;
+}
+
+// The difference of two figures of the service or of a caller: they may be
+// anything, so it wraps where it would overflow.
+std::int64_t wrapping_difference(std::int64_t a, std::int64_t b) {
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) - static_cast<std::uint64_t>(b));
 }
 
 std::int64_t to_number(Conv conv, const char* v) {
@@ -340,10 +345,7 @@ int dsml_extract_diskvolumeinfo(const DS::DiskVolumeInfo* value, dsm_diskvolumei
         copy_if_empty(f, rec->name, value->name(), "diskvolumeinfo.name = ");
         if (volume) copy_if_empty(f, rec->id, volume->objId(), "diskvolumeinfo.id = ");
         rec->total_capacity = value->capacity();
-        // The service's figures may be anything: the difference wraps, it
-        // never overflows.
-        rec->free_space = static_cast<std::int64_t>(static_cast<std::uint64_t>(value->capacity()) -
-                                                    static_cast<std::uint64_t>(value->used()));
+        rec->free_space = wrapping_difference(value->capacity(), value->used());
         DSM_LOG(f, DSM_SEV_TRACE, "diskvolumeinfo.total_capacity = ", rec->total_capacity);
         DSM_LOG(f, DSM_SEV_TRACE, "diskvolumeinfo.free_space = ", rec->free_space);
         if (volume) walk(f, volume->properties(), rec, walk_of("diskvolume.", kVolumeInfoFields));
@@ -435,8 +437,9 @@ int dsml_extract_disk(const DS::Disk* value, dsm_disk_t* rec) {
 namespace {
 
 // Stores a new property at a fixed index of a list already sized for it.
-void put_property(DS::PropertySeq& list, CORBA::ULong at, const char* name, const char* value) {
-    list[at] = DiskServiceHelper::buildProperty(name, value);
+template <std::size_t N>
+void put_property(DS::PropertySeq& list, CORBA::ULong at, const char* name, const char (&field)[N]) {
+    list[at] = DiskServiceHelper::buildProperty(name, dsm::field_text(field).c_str());
 }
 
 // Appends a copy of every replication source and target entry of the held volume.
@@ -468,10 +471,10 @@ void add_volume_figures(const dsm_diskvolumeinfo_t& rec, DS::PropertySeq& props)
     dsm::add_number(props, "DSM::potentialFreeSpace", rec.potential_free_space);
     dsm::add_number(props, "DSM::committedSpace", rec.committed_space);
     dsm::add_number(props, "DSM::preCommittedSpace", rec.precommitted_space);
-    if (rec.disk_media_id[0]) DiskServiceHelper::addProperty(props, "DSM::diskMediaId", rec.disk_media_id);
+    if (rec.disk_media_id[0]) dsm::add_field(props, "DSM::diskMediaId", rec.disk_media_id);
     if (rec.system_tag[0]) {
-        DiskServiceHelper::addProperty(props, "DSM::systemTag", rec.system_tag);
-        DiskServiceHelper::addProperty(props, "Volume Layout String", rec.system_tag);
+        dsm::add_field(props, "DSM::systemTag", rec.system_tag);
+        dsm::add_field(props, "Volume Layout String", rec.system_tag);
     }
     const std::int32_t state = rec.kdu_state == 1 || rec.kdu_state == 2 ? rec.kdu_state : 0;
     dsm::add_number(props, "DSM::state", state);
@@ -491,18 +494,15 @@ dsm_diskvolume_t volume_part(const dsm_diskvolumeinfo_t& info) {
 }
 
 void fill_server(const Frame& f, const dsm_storageserver_t& rec, int i, DS::StorageServer* s) {
-    s->name(static_cast<const char*>(rec.name));
-    DSM_LOG(f, DSM_SEV_TRACE, "stservers[", i, "].name = ", static_cast<const char*>(rec.name));
-    s->objId(static_cast<const char*>(rec.id));
+    s->name(dsm::field_text(rec.name).c_str());
+    DSM_LOG(f, DSM_SEV_TRACE, "stservers[", i, "].name = ", rec.name);
+    s->objId(dsm::field_text(rec.id).c_str());
     s->type(rec.storage_type);
-    s->servertype(static_cast<const char*>(rec.server_type));
-    DSM_LOG(f, DSM_SEV_TRACE, "stservers[", i, "].server_type = ",
-            static_cast<const char*>(rec.server_type));
-    DSM_LOG(f, DSM_SEV_TRACE, "stservers[", i, "].access_media_server = ",
-            static_cast<const char*>(rec.access_media_server));
+    s->servertype(dsm::field_text(rec.server_type).c_str());
+    DSM_LOG(f, DSM_SEV_TRACE, "stservers[", i, "].server_type = ", rec.server_type);
+    DSM_LOG(f, DSM_SEV_TRACE, "stservers[", i, "].access_media_server = ", rec.access_media_server);
     s->properties().length(0);
-    if (rec.access_media_server[0])
-        DiskServiceHelper::addProperty(s->properties(), "DSM::mediaServer", rec.access_media_server);
+    if (rec.access_media_server[0]) dsm::add_field(s->properties(), "DSM::mediaServer", rec.access_media_server);
 }
 
 }  // namespace
@@ -510,20 +510,19 @@ void fill_server(const Frame& f, const dsm_storageserver_t& rec, int i, DS::Stor
 int dsml_populate_diskgroup(const dsm_diskgroup_t* rec, DS::DiskGroup* value) {
     DSM_FRAME(f, DSM_UNIT);
     return f.run([&] {
-        value->name(static_cast<const char*>(rec->name));
-        DSM_LOG(f, DSM_SEV_TRACE, "diskgroup.name = ", static_cast<const char*>(rec->name));
-        value->objId(static_cast<const char*>(rec->id));
+        value->name(dsm::field_text(rec->name).c_str());
+        DSM_LOG(f, DSM_SEV_TRACE, "diskgroup.name = ", rec->name);
+        value->objId(dsm::field_text(rec->id).c_str());
         value->type(0);
         value->size(0);
         const bool media = rec->access_media_server[0] != '\0';
         DS::PropertySeq& props = value->properties();
         props.length(media ? 3 : 2);
         put_property(props, 0, "DSM::master", rec->master_server);
-        DSM_LOG(f, DSM_SEV_TRACE, "diskgroup.master_server = ", static_cast<const char*>(rec->master_server));
+        DSM_LOG(f, DSM_SEV_TRACE, "diskgroup.master_server = ", rec->master_server);
         put_property(props, 1, "DSM::servertype", rec->server_type);
-        DSM_LOG(f, DSM_SEV_TRACE, "diskgroup.server_type = ", static_cast<const char*>(rec->server_type));
-        DSM_LOG(f, DSM_SEV_TRACE, "diskgroup.access_media_server = ",
-                static_cast<const char*>(rec->access_media_server));
+        DSM_LOG(f, DSM_SEV_TRACE, "diskgroup.server_type = ", rec->server_type);
+        DSM_LOG(f, DSM_SEV_TRACE, "diskgroup.access_media_server = ", rec->access_media_server);
         if (media) put_property(props, 2, "DSM::mediaServer", rec->access_media_server);
         return DSM_OK;
     });
@@ -532,9 +531,9 @@ int dsml_populate_diskgroup(const dsm_diskgroup_t* rec, DS::DiskGroup* value) {
 int dsml_populate_diskvolume(const dsm_diskvolume_t* rec, DS::DiskVolume* value) {
     DSM_FRAME(f, DSM_UNIT);
     return f.run([&] {
-        value->name(static_cast<const char*>(rec->name));
-        DSM_LOG(f, DSM_SEV_TRACE, "diskvolume.name = ", static_cast<const char*>(rec->name));
-        value->objId(static_cast<const char*>(rec->id));
+        value->name(dsm::field_text(rec->name).c_str());
+        DSM_LOG(f, DSM_SEV_TRACE, "diskvolume.name = ", rec->name);
+        value->objId(dsm::field_text(rec->id).c_str());
         value->type(0);
         value->size(0);
         value->properties().length(0);
@@ -545,15 +544,15 @@ int dsml_populate_diskvolume(const dsm_diskvolume_t* rec, DS::DiskVolume* value)
 int dsml_populate_diskvolumeinfo(const dsm_diskvolumeinfo_t* rec, DS::DiskVolumeInfo* value) {
     DSM_FRAME(f, DSM_UNIT);
     return f.run([&] {
-        DS::DiskVolume_var volume = new OBV_DS::DiskVolume;
+        DS::DiskVolume_var volume = dsm::new_diskvolume();
         const dsm_diskvolume_t part = volume_part(*rec);
         const int rc = dsml_populate_diskvolume(&part, volume.in());
         if (rc != DSM_OK) return rc;
         value->volume(volume.in());  // takes its own count
-        value->name(static_cast<const char*>(rec->name));
-        DSM_LOG(f, DSM_SEV_TRACE, "diskvolumeinfo.name = ", static_cast<const char*>(rec->name));
+        value->name(dsm::field_text(rec->name).c_str());
+        DSM_LOG(f, DSM_SEV_TRACE, "diskvolumeinfo.name = ", rec->name);
         value->capacity(rec->total_capacity);
-        value->used(rec->total_capacity - rec->free_space);
+        value->used(wrapping_difference(rec->total_capacity, rec->free_space));
         DS::PropertySeq& props = volume->properties();
         add_volume_figures(*rec, props);
         if (rec->object_ref) carry_over(dsm::held<DS::DiskVolumeInfo>(rec->object_ref), props);
@@ -568,7 +567,7 @@ int dsml_populate_stslist(const dsm_storageserver_t* stservers, int num_stserver
         list.length(static_cast<CORBA::ULong>(num_stservers));
         DSM_LOG(f, DSM_SEV_TRACE, "num_stservers = ", num_stservers);
         for (int i = 0; i < num_stservers; ++i) {
-            DS::StorageServer_var server = new OBV_DS::StorageServer;
+            DS::StorageServer_var server = dsm::new_storageserver();
             fill_server(f, stservers[i], i, server.in());
             list[static_cast<CORBA::ULong>(i)] = server._retn();
         }
@@ -579,8 +578,8 @@ int dsml_populate_stslist(const dsm_storageserver_t* stservers, int num_stserver
 int dsml_populate_storageserverconfig(const dsm_configitem_t* rec, DS::StorageServerConfigItem* value) {
     DSM_FRAME(f, DSM_UNIT);
     return f.run([&] {
-        value->name(static_cast<const char*>(rec->name));
-        value->value(static_cast<const char*>(rec->value));
+        value->name(dsm::field_text(rec->name).c_str());
+        value->value(dsm::field_text(rec->value).c_str());
         const ConfigKind* kind = service_kind(rec->data_type);
         if (!kind) {
             DSM_LOG(f, DSM_SEV_ERROR, "Failed to populate StorageServerConfigItem (error=",
