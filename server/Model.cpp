@@ -1,5 +1,6 @@
 #include "Model.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -39,6 +40,98 @@ bool seen_by(const Info& info, const DS::StorageServerSeq& servers) {
     for (CORBA::ULong i = 0; i < servers.length(); ++i)
         if (servers[i] && has_host(info, servers[i]->name())) return true;
     return false;
+}
+
+// The storage server types this service serves.
+const char* const kServerTypes[] = {"AdvancedDisk", "SharedDisk", "SANDisk",  "BasicDisk",
+                                    "LegacyDisk",   "NearStore",  "SnapVault"};
+
+// A type that is given must be one the service serves; none given is left open.
+void check_server_type(const char* type, const char* method) {
+    if (!type || !*type) return;
+    for (const char* known : kServerTypes)
+        if (same(type, known)) return;
+    fail(kInvalidValue, "unknown server type " + std::string(type), method);
+}
+
+// The water marks a pool would have after a request: the request's where it
+// gives them, else the stored ones. The high one may not be below the low.
+void check_water_marks(const DS::PropertySeq& stored, const DS::PropertySeq& request, const char* method) {
+    auto mark = [&](const char* name) {
+        const char* given = prop(request, name);
+        return given ? given : prop(stored, name);
+    };
+    const char* high = mark("DSM::highWaterMark");
+    const char* low = mark("DSM::lowWaterMark");
+    if (!high || !low) return;
+    const long long h = std::strtoll(high, nullptr, 10), l = std::strtoll(low, nullptr, 10);
+    if (h < l)
+        fail(kInvalidValue, "high water mark " + std::to_string(h) + " is below low water mark " + std::to_string(l),
+             method);
+}
+
+CORBA::LongLong checked_capacity(const char* volume, CORBA::LongLong size, const char* method) {
+    if (size < 0)
+        fail(kInvalidValue, "disk volume " + text(volume) + ": negative capacity " + std::to_string(size), method);
+    return size;
+}
+
+// The capacity a request gives as text: a whole decimal number, not negative.
+CORBA::LongLong checked_capacity(const char* volume, const char* given, const char* method) {
+    char* end = nullptr;
+    errno = 0;
+    const long long size = std::strtoll(given, &end, 10);
+    if (end == given || *end || errno == ERANGE)
+        fail(kInvalidValue, "disk volume " + text(volume) + ": capacity " + given + " is not a number", method);
+    return checked_capacity(volume, size, method);
+}
+
+// A volume's "DSM::state" holds bits: 1 up, 2 down, which is what readers
+// test. A request names a change: 2 up, 3 down, 4 and 5 the same for the
+// internal state. Whichever came last decides what the volume reads.
+const char* volume_state_bits(CORBA::Long requested, const char* method) {
+    switch (requested) {
+        case 2:
+        case 4:
+            return "1";
+        case 3:
+        case 5:
+            return "2";
+        default:
+            fail(kInvalidValue, "unknown disk volume state " + std::to_string(requested), method);
+    }
+}
+
+// Figures a client made up may be anything: sums and differences wrap
+// instead of overflowing.
+CORBA::LongLong wrapping(CORBA::LongLong a, CORBA::LongLong b, bool subtract) {
+    const auto x = static_cast<CORBA::ULongLong>(a), y = static_cast<CORBA::ULongLong>(b);
+    return static_cast<CORBA::LongLong>(subtract ? x - y : x + y);
+}
+
+// The space a volume holds: its capacity less its free space, none while the
+// service has not been told its free space.
+CORBA::LongLong used_space(const DS::DiskVolume& v) {
+    const char* free_space = prop(v.properties(), "DSM::freeSpace");
+    return free_space ? wrapping(v.size(), std::strtoll(free_space, nullptr, 10), true) : 0;
+}
+
+// A pool's capacity and used space are its volumes' sums, kept in both forms
+// clients read: the info's members, and the pool's size and "DSM::usedSpace".
+void sum_volumes(DS::DiskGroupInfo& info) {
+    CORBA::LongLong capacity = 0, used = 0;
+    const DS::DiskVolumeSeq& vols = info.volumes();
+    for (CORBA::ULong i = 0; i < vols.length(); ++i)
+        if (const DS::DiskVolume* v = vols[i]) {
+            capacity = wrapping(capacity, v->size(), false);
+            used = wrapping(used, used_space(*v), false);
+        }
+    info.capacity(capacity);
+    info.used(used);
+    if (DS::DiskGroup* g = info.group()) {
+        g->size(capacity);
+        set_prop(g->properties(), "DSM::usedSpace", std::to_string(used).c_str());
+    }
 }
 
 }  // namespace
@@ -84,6 +177,12 @@ Model::Pool& Model::pool(const DS::DiskGroup& key, const char* method) {
     return *p;
 }
 
+DS::StorageServer* Model::member(const DS::StorageServer& server) const {
+    auto it = servers_.find(text(server.name()));
+    const DS::StorageServer* known = it == servers_.end() ? nullptr : it->second.info->host();
+    return deep_copy(const_cast<DS::StorageServer*>(known ? known : &server));
+}
+
 Model::Pool& Model::changed_pool(const DS::DiskGroup& key, const char* method) {
     Pool& p = pool(key, method);
     touch(Store::POOLS, text(key.name()));
@@ -95,11 +194,12 @@ DS::DiskGroup* Model::create_pool(const DS::DiskGroup& pool, const DS::StorageSe
     const std::string name = text(pool.name());
     if (name.empty()) bad_argument("pool", "createDiskGroup");
     if (find_pool(name)) fail(kExists, "disk pool " + name + " already exists", "createDiskGroup");
+    check_server_type(prop(pool.properties(), "DSM::servertype"), "createDiskGroup");
+    check_water_marks(DS::PropertySeq(), pool.properties(), "createDiskGroup");
     Owned<DS::DiskGroup> g(new OBV_DS::DiskGroup);
     g.v->name(name.c_str());
     g.v->objId(next_id("dg-").c_str());
     g.v->type(pool.type());
-    g.v->size(pool.size());
     merge_props(g.v->properties(), pool.properties());
     if (!prop(g.v->properties(), "DSM::state")) set_prop(g.v->properties(), "DSM::state", "2");
     set_prop(g.v->properties(), "DSM::imported", imported ? "y" : "n");
@@ -115,11 +215,14 @@ DS::DiskGroup* Model::create_pool(const DS::DiskGroup& pool, const DS::StorageSe
     info.v->formatted(0);
     info.v->used(0);
     info.v->stsState(0);
-    DS::StorageServerSeq_var h = copy_seq(hosts);
-    info.v->hosts(h.in());
+    DS::StorageServerSeq members;
+    members.length(hosts.length());
+    for (CORBA::ULong i = 0; i < hosts.length(); ++i) members[i] = hosts[i] ? member(*hosts[i]) : nullptr;
+    info.v->hosts(members);
     DS::DiskSeq_var d = copy_seq(disks);
     info.v->disks(d.in());
     if (hosts.length() > 0 && hosts[0]) info.v->storage_server_name(text(hosts[0]->name()).c_str());
+    sum_volumes(*info.v);
     Pool& p = pools_[name];
     touch(Store::POOLS, name);
     p.info = deep_copy(info.v);
@@ -145,11 +248,15 @@ DS::DiskGroup* Model::delete_pool(const DS::DiskGroup& key) {
 DS::DiskGroup* Model::update_pool(const DS::DiskGroup& key) {
     Pool& p = changed_pool(key, "updateDiskGroup");
     DS::PropertySeq& props = p.info->group()->properties();
+    check_water_marks(props, key.properties(), "updateDiskGroup");
     merge_props(props, key.properties());
     return deep_copy(p.info->group());
 }
 
 DS::DiskGroup* Model::set_pool_state(const DS::DiskGroup& key, CORBA::Long state) {
+    // Kept as asked: 2 up, 3 down, what readers of the low four bits expect.
+    if (state != 2 && state != 3)
+        fail(kInvalidValue, "unknown disk pool state " + std::to_string(state), "updateDiskGroupState");
     Pool& p = changed_pool(key, "updateDiskGroupState");
     set_prop(p.info->group()->properties(), "DSM::state", std::to_string(state).c_str());
     p.info->state(state);
@@ -166,6 +273,7 @@ DS::DiskGroup* Model::merge_pools(const DS::DiskGroup& primary, const DS::DiskGr
     for (CORBA::ULong i = 0; i < b.disks().length(); ++i) push(a.disks(), deep_copy(b.disks()[i].in()));
     for (CORBA::ULong i = 0; i < b.hosts().length(); ++i)
         if (b.hosts()[i] && !has_host(a, b.hosts()[i]->name())) push(a.hosts(), deep_copy(b.hosts()[i].in()));
+    sum_volumes(a);
     DS::DiskGroup* out = deep_copy(a.group());
     pools_.erase(text(secondary.name()));
     return out;
@@ -204,7 +312,7 @@ DS::DiskGroupInfoSeq* Model::pools_by_label(const char* label, const char* serve
 CORBA::Long Model::add_host(const DS::DiskGroup& key, const DS::StorageServer& server) {
     Pool& p = changed_pool(key, "addStorageServer");
     if (has_host(*p.info, server.name())) fail(kExists, "storage server already in pool", "addStorageServer");
-    push(p.info->hosts(), deep_copy(const_cast<DS::StorageServer*>(&server)));
+    push(p.info->hosts(), member(server));
     return 0;
 }
 
@@ -282,10 +390,11 @@ DS::DiskVolume* Model::create_volume(const DS::DiskVolume& key, const DS::DiskGr
     for (CORBA::ULong i = 0; i < vols.length(); ++i)
         if (vols[i] && same(vols[i]->name(), name.c_str()))
             fail(kExists, "disk volume " + name + " already exists", "createDiskVolume");
+    const CORBA::LongLong size = checked_capacity(key.name(), key.size(), "createDiskVolume");
     auto* v = new OBV_DS::DiskVolume;
     v->name(name.c_str());
     v->objId(next_id("dv-").c_str());
-    v->size(key.size());
+    v->size(size);
     merge_props(v->properties(), key.properties());
     if (!prop(v->properties(), "DSM::diskMediaId"))
         set_prop(v->properties(), "DSM::diskMediaId", ("@aaa" + std::string(v->objId()).substr(3)).c_str());
@@ -293,6 +402,7 @@ DS::DiskVolume* Model::create_volume(const DS::DiskVolume& key, const DS::DiskGr
     set_prop(v->properties(), "DSM::master", p.info->master_server());
     if (!prop(v->properties(), "DSM::state")) set_prop(v->properties(), "DSM::state", "1");
     push(vols, v);
+    sum_volumes(*p.info);
     return deep_copy(static_cast<DS::DiskVolume*>(v));
 }
 
@@ -305,23 +415,29 @@ DS::DiskVolume* Model::delete_volume(const DS::DiskVolume& key, const DS::DiskGr
     for (CORBA::ULong i = 0; i < vols.length(); ++i)
         if (vols[i].in() != found) push(kept, deep_copy(vols[i].in()));
     p.info->volumes(kept);
+    sum_volumes(*p.info);
     return out;
 }
 
 DS::DiskVolume* Model::update_volume(const DS::DiskVolume& key, const DS::DiskGroup& pool_key) {
     Pool& p = changed_pool(pool_key, "updateDiskVolume");
     DS::DiskVolume* v = volume(p, key, "updateDiskVolume");
+    const char* total = prop(key.properties(), "DSM::totalCapacity");
+    const CORBA::LongLong size = total ? checked_capacity(v->name(), total, "updateDiskVolume") : v->size();
     merge_props(v->properties(), key.properties());
-    if (const char* total = prop(key.properties(), "DSM::totalCapacity")) v->size(std::stoll(total));
+    v->size(size);
+    sum_volumes(*p.info);
     return deep_copy(v);
 }
 
 DS::DiskVolume* Model::set_volume_state(const DS::DiskVolume& key, const DS::DiskGroup& pool_key,
                                         CORBA::Long state) {
+    const char* bits = volume_state_bits(state, "updateDiskVolumeState");
     Pool& p = changed_pool(pool_key, "updateDiskVolumeState");
     DS::DiskVolume* v = volume(p, key, "updateDiskVolumeState");
     merge_props(v->properties(), key.properties());
-    set_prop(v->properties(), "DSM::state", std::to_string(state).c_str());
+    set_prop(v->properties(), "DSM::state", bits);
+    sum_volumes(*p.info);
     return deep_copy(v);
 }
 
@@ -333,8 +449,7 @@ DS::DiskVolumeInfo* Model::make_volume_info(const Pool& p, DS::DiskVolume* v) co
     info->servertype(p.info->servertype());
     info->storage_server_name(p.info->storage_server_name());
     info->capacity(v->size());
-    const char* free_space = prop(v->properties(), "DSM::freeSpace");
-    info->used(v->size() - (free_space ? std::atoll(free_space) : v->size()));
+    info->used(used_space(*v));
     const char* state = prop(v->properties(), "DSM::state");
     info->state(state ? std::atoi(state) : 0);
     return info;
@@ -392,6 +507,7 @@ DS::StorageServer* Model::create_server(const DS::StorageServer& server) {
     const std::string name = text(server.name());
     if (name.empty()) bad_argument("stserver", "createStorageServer");
     if (servers_.count(name)) fail(kExists, "storage server " + name + " already exists", "createStorageServer");
+    check_server_type(server.servertype(), "createStorageServer");
     Owned<DS::StorageServer> host(new OBV_DS::StorageServer);
     host.v->name(name.c_str());
     host.v->objId(next_id("ss-").c_str());
@@ -582,6 +698,7 @@ void Model::seed(const CORBA::Any& object) {
         Pool* p = name ? find_pool(name) : nullptr;
         if (!p) throw DsmControl::ControlError("a volume needs the DSM::diskGroupName of a known pool");
         push(p->info->volumes(), deep_copy(v));
+        sum_volumes(*p->info);
         touch(Store::POOLS, name);
     } else {
         throw DsmControl::ControlError("seed takes a DiskGroupInfo, DiskVolumeInfo, StorageServerInfo, EnclosureInfo or MountPoint");

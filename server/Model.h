@@ -116,6 +116,9 @@ private:
     };
 
     Pool& pool(const DS::DiskGroup& key, const char* method);
+    // A server as a pool holds it: the one the service knows by that name,
+    // with its own type and id, else the request's description.
+    DS::StorageServer* member(const DS::StorageServer& server) const;
     // pool() for a change: marks the pool for the next persist().
     Pool& changed_pool(const DS::DiskGroup& key, const char* method);
     void touch(Store::Table table, const std::string& key) { dirty_.emplace(table, key); }

@@ -103,11 +103,14 @@ private:
 
 // The value of the first property 'name', or null.
 const char* prop(const DS::PropertySeq& list, const char* name);
+// Appends a property, whether or not the name is there already.
+void add_prop(DS::PropertySeq& list, const char* name, const char* value);
 // Sets the first property 'name' or appends it.
 void set_prop(DS::PropertySeq& list, const char* name, const char* value);
 void remove_prop(DS::PropertySeq& list, const char* name);
-// Copies every property of 'from' into 'to' (replacing by name); the audit
-// reason of a request is not an attribute and is skipped.
+// Copies every property of 'from' into 'to', replacing by name (a name that
+// may repeat replaces all its entries); the audit reason of a request is not
+// an attribute and is skipped.
 void merge_props(DS::PropertySeq& to, const DS::PropertySeq& from);
 
 

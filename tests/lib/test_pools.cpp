@@ -381,3 +381,169 @@ TEST_F(Pools, CreateChecksCountsInOrder) {
     EXPECT_TRUE(capture.has("Input argument 'num_stservers' is negative (-4)", DSM_SEV_ERROR, "dsm_create_diskgroup"));
     EXPECT_EQ(control()->callCount("createDiskGroup"), 0);
 }
+
+namespace {
+
+dsm_diskvolume_t volume_key(const dsm_diskgroup_t& pool, const char* name) {
+    dsm_diskvolume_t v;
+    std::memset(&v, 0, sizeof v);
+    set(v.name, name);
+    v.diskgroup = pool;
+    return v;
+}
+
+// A volume of 'pool' in the service, made through the library.
+int add_volume(const dsm_diskgroup_t& pool, const char* name) {
+    const dsm_diskvolume_t v = volume_key(pool, name);
+    dsm_disk_t disk;
+    std::memset(&disk, 0, sizeof disk);
+    dsm_diskvolumeinfo_t out;
+    std::memset(&out, 0, sizeof out);
+    return dsm_create_diskvolume(&v, &disk, 1, 1, &out);
+}
+
+// Sends a volume's total capacity and free space.
+int size_volume(const dsm_diskgroup_t& pool, const char* name, int64_t total, int64_t free_space) {
+    dsm_diskvolumeinfo_t v;
+    std::memset(&v, 0, sizeof v);
+    set(v.name, name);
+    v.diskgroup = pool;
+    v.total_capacity = total;
+    v.free_space = free_space;
+    const unsigned char mask[6] = {1, 1, 0, 0, 0, 0};
+    dsm_diskvolumeinfo_t out = v;
+    return dsm_update_diskvolume(&v, mask, 1, &out);
+}
+
+}  // namespace
+
+// A pool's capacity and used space are its volumes' sums, in the pool's
+// details and in the plain list alike, and follow every volume change.
+TEST_F(Pools, SizesAreTheSumsOfTheVolumes) {
+    ASSERT_EQ(create("pool1"), DSM_OK);
+    const dsm_diskgroup_t g = pool_record("pool1");
+    auto expect_sizes = [&](int64_t total, int64_t used) {
+        dsm_diskgroupinfo_t info = empty_info();
+        ASSERT_EQ(dsm_get_diskgroupinfo(&g, 1, &info), DSM_OK);
+        EXPECT_EQ(info.total_capacity, total);
+        EXPECT_EQ(info.used_space, used);
+        dsm_removeref_diskgroupinfo(&info);
+        dsm_diskgroupinfo_t listed = empty_info();
+        int avail = 0;
+        ASSERT_EQ(dsm_get_diskgroup_list(&server_, 1, 0, 0, 1, &listed, 1, &avail), DSM_OK);
+        EXPECT_EQ(listed.total_capacity, total) << "the plain list";
+        EXPECT_EQ(listed.used_space, used) << "the plain list";
+    };
+    expect_sizes(0, 0);
+    for (const char* name : {"vol1", "vol2"}) ASSERT_EQ(add_volume(g, name), DSM_OK);
+    ASSERT_EQ(size_volume(g, "vol1", 1000, 400), DSM_OK);
+    ASSERT_EQ(size_volume(g, "vol2", 500, 100), DSM_OK);
+    expect_sizes(1500, 1000);
+    const dsm_diskvolume_t vol1 = volume_key(g, "vol1");
+    dsm_diskvolumeinfo_t out;
+    std::memset(&out, 0, sizeof out);
+    ASSERT_EQ(dsm_delete_diskvolume(&vol1, 1, &out, nullptr), DSM_OK);
+    expect_sizes(500, 400);
+}
+
+// A server added to a pool, or named when the pool is made, is the server
+// the service knows: its own type and id, whatever the request's record says.
+TEST_F(Pools, MembersKeepTheirOwnServerType) {
+    const std::pair<const char*, const char*> registered[] = {{"shared1", "SharedDisk"}, {"san1", "SANDisk"}};
+    for (auto& [name, type] : registered) {
+        const dsm_storageserver_t s = server_record(name, type);
+        ASSERT_EQ(dsm_create_storageserver(&s, 1, nullptr), DSM_OK);
+    }
+    const dsm_diskgroup_t g = pool_record("pool1");
+    dsm_disk_t disk;
+    std::memset(&disk, 0, sizeof disk);
+    dsm_diskgroupinfo_t info = empty_info();
+    const dsm_storageserver_t first = server_record("shared1");  // typed as the pool, as callers do
+    ASSERT_EQ(dsm_create_diskgroup(&g, &first, 1, &disk, 0, 1, &info, nullptr), DSM_OK);
+    const dsm_storageserver_t second = server_record("san1");
+    ASSERT_EQ(dsm_add_diskgroup_stserver(&g, &second, nullptr), DSM_OK);
+
+    ASSERT_EQ(dsm_get_diskgroupinfo(&g, 1, &info), DSM_OK);
+    dsm_storageserver_t members[2];
+    int avail = 0;
+    ASSERT_EQ(dsm_get_diskgroup_stservers(&info, members, 2, &avail), DSM_OK);
+    ASSERT_EQ(avail, 2);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_STREQ(members[i].name, registered[i].first);
+        EXPECT_STREQ(members[i].server_type, registered[i].second);
+        EXPECT_NE(members[i].id[0], '\0') << "the registered server's id";
+    }
+    EXPECT_EQ(dsm_removeref_diskgroupinfo(&info), DSM_OK);
+}
+
+// What the service refuses, with its own code and text: the library returns
+// the code and logs the text, and nothing refused is kept.
+TEST_F(Pools, ServiceRefusesInconsistentRequests) {
+    ASSERT_EQ(create("pool1"), DSM_OK);
+    dsm_diskgroupinfo_t marks = empty_info();
+    marks.diskgroup = pool_record("pool1");
+    marks.high_watermark = 80;
+    marks.low_watermark = 60;
+    dsm_diskgroupinfo_t out = empty_info();
+    const unsigned char both[3] = {1, 1, 0}, low_only[3] = {0, 1, 0};
+    ASSERT_EQ(dsm_update_diskgroup(&marks, both, 1, &out, nullptr), DSM_OK);
+    ASSERT_EQ(add_volume(marks.diskgroup, "vol1"), DSM_OK);
+    dsm_disk_t disk;
+    std::memset(&disk, 0, sizeof disk);
+
+    LogCapture capture;
+    struct Case {
+        const char* what;
+        int status;
+        int code;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"volume in a missing pool", add_volume(pool_record("nopool"), "vol1"), 2050010, "disk pool nopool not found"},
+        {"server of an unknown type",
+         [&] {
+             const dsm_storageserver_t s = server_record("odd1", "NoSuchDisk");
+             return dsm_create_storageserver(&s, 1, nullptr);
+         }(),
+         2050020, "unknown server type NoSuchDisk"},
+        {"pool of an unknown type",
+         [&] {
+             const dsm_diskgroup_t odd = pool_record("odd", "NoSuchDisk");
+             return dsm_create_diskgroup(&odd, &server_, 1, &disk, 0, 1, &out, nullptr);
+         }(),
+         2050020, "unknown server type NoSuchDisk"},
+        {"high below low",
+         [&] {
+             dsm_diskgroupinfo_t m = marks;
+             m.high_watermark = 10;
+             m.low_watermark = 20;
+             return dsm_update_diskgroup(&m, both, 1, &out, nullptr);
+         }(),
+         2050020, "high water mark 10 is below low water mark 20"},
+        {"low above the high one kept",
+         [&] {
+             dsm_diskgroupinfo_t m = marks;
+             m.low_watermark = 90;
+             return dsm_update_diskgroup(&m, low_only, 1, &out, nullptr);
+         }(),
+         2050020, "high water mark 80 is below low water mark 90"},
+        {"negative capacity", size_volume(marks.diskgroup, "vol1", -1, 0), 2050020,
+         "disk volume vol1: negative capacity -1"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.status, c.code) << c.what;
+        EXPECT_FALSE(capture.containing("errorText=" + c.text).empty()) << c.what << "\n" << capture.dump();
+    }
+
+    dsm_diskgroupinfo_t info = empty_info();
+    ASSERT_EQ(dsm_get_diskgroupinfo(&marks.diskgroup, 1, &info), DSM_OK);
+    EXPECT_EQ(info.high_watermark, 80);
+    EXPECT_EQ(info.low_watermark, 60);
+    EXPECT_EQ(info.total_capacity, 0);
+    EXPECT_EQ(dsm_removeref_diskgroupinfo(&info), DSM_OK);
+    EXPECT_EQ(listed_names(), std::vector<std::string>{"pool1"});
+    const dsm_storageserver_t odd = server_record("odd1");
+    dsm_storageserverinfo_t odd_info;
+    std::memset(&odd_info, 0, sizeof odd_info);
+    EXPECT_EQ(dsm_get_storageserverinfo(&odd, 1, &odd_info), 2050010);
+}

@@ -241,3 +241,77 @@ TEST_F(Volumes, LoadByTheRecordsNamesLeavesTheRecordItsOwn) {
     }
     EXPECT_EQ(dsm_removeref_diskvolumeinfo(&rec), DSM_OK);
 }
+
+// A state set through the library reads back as set, in the change's output,
+// the volume's own query and the pool's volume list; pool states likewise.
+TEST_F(Volumes, StatesReadBackAsWritten) {
+    dsm_diskvolumeinfo_t out = empty_volume();
+    ASSERT_EQ(create("vol1", &out), DSM_OK);
+    const dsm_diskvolume_t key = volume_record("vol1", pool_);
+    struct Case {
+        bool internal;
+        int state;
+    };
+    for (const Case& c : {Case{false, DSM_DV_STATE_DOWN}, Case{false, DSM_DV_STATE_UP}, Case{true, DSM_DV_STATE_DOWN},
+                          Case{true, DSM_DV_STATE_UP}}) {
+        SCOPED_TRACE((c.internal ? "internal state " : "state ") + std::to_string(c.state));
+        const int status = c.internal ? dsm_update_diskvolume_internal_state(&key, c.state, 1, &out, nullptr)
+                                      : dsm_update_diskvolume_state(&key, c.state, 1, &out, nullptr);
+        ASSERT_EQ(status, DSM_OK);
+        EXPECT_EQ(out.kdu_state, c.state);
+        dsm_diskvolumeinfo_t info = empty_volume();
+        ASSERT_EQ(dsm_get_diskvolumeinfo(&key, 1, &info), DSM_OK);
+        EXPECT_EQ(info.kdu_state, c.state);
+        dsm_removeref_diskvolumeinfo(&info);
+        dsm_diskgroupinfo_t pool = empty_info();
+        ASSERT_EQ(dsm_get_diskgroupinfo(&pool_, 1, &pool), DSM_OK);
+        dsm_diskvolumeinfo_t listed[1];
+        int avail = 0;
+        ASSERT_EQ(dsm_get_diskgroup_volumes(&pool, listed, 1, &avail), DSM_OK);
+        EXPECT_EQ(listed[0].kdu_state, c.state);
+        dsm_removeref_diskgroupinfo(&pool);
+    }
+    for (int state : {DSM_DG_STATE_DOWN, DSM_DG_STATE_UP}) {
+        dsm_diskgroupinfo_t pool = empty_info();
+        ASSERT_EQ(dsm_update_diskgroup_state(&pool_, state, 1, &pool, nullptr), DSM_OK);
+        ASSERT_EQ(dsm_get_diskgroupinfo(&pool_, 1, &pool), DSM_OK);
+        EXPECT_EQ(pool.kdu_state, state) << "pool state " << state;
+        dsm_removeref_diskgroupinfo(&pool);
+    }
+}
+
+// Several sources and targets on one volume all reach the service and come
+// back in order, each readable by its index.
+TEST_F(Volumes, EveryReplicationSpecificationIsKept) {
+    dsm_diskvolumeinfo_t info = empty_volume();
+    ASSERT_EQ(create("vol1", &info), DSM_OK);
+    const dsm_diskvolume_t key = volume_record("vol1", pool_);
+    ASSERT_EQ(dsm_get_diskvolumeinfoEX(&key, 1, &info), DSM_OK);
+    const std::vector<std::string> sources = {"src-a", "src-b"}, targets = {"tgt-a", "tgt-b", "tgt-c"};
+    for (size_t i = 0; i < targets.size(); ++i) {
+        ASSERT_EQ(dsm_set_diskvolume_reptarget(&info, targets[i].c_str()), DSM_OK);
+        if (i < sources.size()) {
+            ASSERT_EQ(dsm_set_diskvolume_repsource(&info, sources[i].c_str()), DSM_OK);
+        }
+    }
+    // Made anew from the held value, which carries the specifications.
+    dsm_diskvolumeinfo_t out = empty_volume();
+    ASSERT_EQ(dsm_delete_diskvolume(&key, 1, &out, nullptr), DSM_OK);
+    dsm_disk_t disk;
+    std::memset(&disk, 0, sizeof disk);
+    ASSERT_EQ(dsm_create_diskvolume_from_diskvolumeinfo(&info, &disk, 1, 1, &out, nullptr), DSM_OK);
+    ASSERT_EQ(dsm_removeref_diskvolumeinfo(&info), DSM_OK);
+
+    dsm_diskvolumeinfo_t back = empty_volume();
+    ASSERT_EQ(dsm_get_diskvolumeinfoEX(&key, 1, &back), DSM_OK);
+    using Getter = int (*)(const dsm_diskvolumeinfo_t*, unsigned int, char*, int);
+    auto read_all = [&](Getter get) {
+        std::vector<std::string> out;
+        char name[64];
+        for (unsigned int i = 0; get(&back, i, name, sizeof name) == DSM_OK; ++i) out.push_back(name);
+        return out;
+    };
+    EXPECT_EQ(read_all(dsm_get_diskvolume_repsource), sources);
+    EXPECT_EQ(read_all(dsm_get_diskvolume_reptarget), targets);
+    EXPECT_EQ(dsm_removeref_diskvolumeinfo(&back), DSM_OK);
+}

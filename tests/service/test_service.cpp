@@ -200,3 +200,39 @@ TEST(Service, HostileRepliesFollowTheScriptAndAreRefusedWhereTheyCannotApply) {
     host->name("sts1");
     EXPECT_THROW(dsm->addStorageServer(g.in(), host.in()), CORBA::BAD_PARAM) << "a number has no properties";
 }
+
+// States and sizes no client can mean are refused with the service's code
+// for an invalid value; the library never sends them, other clients might.
+TEST(Service, RefusesStatesAndSizesOutsideTheirRange) {
+    ServiceProcess svc;
+    svc.start();
+    DS::DiskServiceMgr_var dsm = manager(svc);
+    DS::DiskGroup_var g = pool("p1");
+    DS::StorageServerSeq none;
+    DS::DiskSeq disks;
+    DS::DiskGroup_var made = dsm->createDiskGroup(g.in(), none, disks, 1);
+    DS::DiskVolume_var v = new OBV_DS::DiskVolume;
+    v->name("v1");
+    v->size(-1);
+    auto code_of = [](auto call) -> CORBA::Long {
+        try {
+            call();
+        } catch (const FW::ServiceException& e) {
+            auto* d = DS::DiskServiceExceptionDetails::_downcast(e.details.in());
+            return d ? d->errorCode() : -1;
+        }
+        return 0;
+    };
+    EXPECT_EQ(code_of([&] { DS::DiskVolume_var r = dsm->createDiskVolume(v.in(), g.in(), disks, 1); }), 2050020);
+    v->size(0);
+    DS::DiskVolume_var created = dsm->createDiskVolume(v.in(), g.in(), disks, 1);
+    for (CORBA::Long state : {0, 1, 6}) {
+        EXPECT_EQ(code_of([&] { DS::DiskVolume_var r = dsm->updateDiskVolumeState(v.in(), g.in(), 1, state); }),
+                  2050020)
+            << "volume state " << state;
+    }
+    for (CORBA::Long state : {0, 1, 4, 6}) {
+        EXPECT_EQ(code_of([&] { DS::DiskGroup_var r = dsm->updateDiskGroupState(g.in(), 1, state); }), 2050020)
+            << "pool state " << state;
+    }
+}
