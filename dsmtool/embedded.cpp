@@ -1,5 +1,6 @@
 #include "embedded.h"
 
+#include "config.h"
 #include "dsm.h"
 
 #include <cerrno>
@@ -207,7 +208,7 @@ std::string self_dir() {
 }  // namespace
 
 bool answers(const std::string& config) {
-    ::setenv("KDCONF_FILE", config.c_str(), 1);
+    use_config(config, "written by dsmtool for the per-user service");
     // Reread the configuration: the service may have moved under the same name.
     if (!dsmlib_set_emmserver(nullptr)) return false;
     return dsmlib_ping() == DSM_OK;

@@ -2,6 +2,8 @@
 #include "families.h"
 #include "records.h"
 
+#include <limits>
+
 namespace dsmtool {
 
 namespace {
@@ -40,7 +42,7 @@ Reply enclosure_list(const EnclosureArgs& a) {
     list.fill("dsm_get_enclosure_list", [&](dsm_enclosure_t* b, int alloc, int* avail) {
         return dsm_get_enclosure_list(servers.data(), servers.count(), b, alloc, avail);
     });
-    return {json_list(list.items, enclosure_json)};
+    return {json_list(list.items, [](const dsm_enclosure_t& e) { return Json(e.name); })};
 }
 
 Reply enclosure_show(const EnclosureArgs& a) {
@@ -71,6 +73,10 @@ Reply enclosure_import(const EnclosureArgs& a) {
     return {pool_json(pool), {}, "Enclosure " + a.name + " imported as pool " + pool.diskgroup.name};
 }
 
+void add_enclosure_name(CLI::App* cmd, EnclosureArgs& a) {
+    add_text(cmd, "NAME", a.name, "enclosure name", kEnclosureName)->required();
+}
+
 }  // namespace
 
 void add_enclosure_commands(CLI::App& app, Tool& tool) {
@@ -79,21 +85,22 @@ void add_enclosure_commands(CLI::App& app, Tool& tool) {
 
     CLI::App* list =
         tool.command(*enclosure, "list", "list the enclosures", Needs::Service, [=] { return enclosure_list(*a); });
-    add_repeated(list, "--server", a->servers, "only enclosures this storage server sees (repeat for more)");
-    list->add_flag("--brief", a->brief, "names only, without the enclosures' details");
+    add_repeated(list, "--server", a->servers, "only enclosures this storage server sees (repeat for more)",
+                 kServerName);
+    list->add_flag("--brief", a->brief, "names only, one per line");
 
     CLI::App* show = tool.command(*enclosure, "show", "show an enclosure with its disks and servers", Needs::Service,
                                   [=] { return enclosure_show(*a); });
-    show->add_option("NAME", a->name, "enclosure name")->required();
-    add_repeated(show, "--server", a->servers, "look among the enclosures of this storage server");
+    add_enclosure_name(show, *a);
+    add_repeated(show, "--server", a->servers, "look among the enclosures of this storage server", kServerName);
 
     CLI::App* import = tool.command(*enclosure, "import", "import an enclosure as a new disk pool", Needs::Service,
                                     [=] { return enclosure_import(*a); });
-    import->add_option("NAME", a->name, "enclosure name")->required();
-    import->add_option("--pool", a->pool, "name of the new pool (default: the enclosure's)");
-    add_repeated(import, "--server", a->servers, "storage server of the new pool (repeat for more)");
-    import->add_option("--share", a->share, "number of servers that share it")->check(CLI::NonNegativeNumber);
-    import->add_option("--master", a->master, "master server (default: the configured one)");
+    add_enclosure_name(import, *a);
+    add_text(import, "--pool", a->pool, "name of the new pool (default: the enclosure's)", kPoolName);
+    add_repeated(import, "--server", a->servers, "storage server of the new pool (repeat for more)", kServerName);
+    add_integer(import, "--share", a->share, "number of servers that share it", 0, std::numeric_limits<int>::max());
+    add_text(import, "--master", a->master, "master server (default: the configured one)", kMasterServer);
 }
 
 }  // namespace dsmtool

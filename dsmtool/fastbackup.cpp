@@ -1,11 +1,12 @@
 // dsmtool fastbackup: whether backup destinations take fast backups, and
 // which storage servers offer them. The checks read the product catalog
-// (CATALOG_DIR of the product configuration) and explain themselves in the
-// host log, not here.
+// (CATALOG_DIR of the product configuration) and give their reasons in the
+// host log, which -v shows.
 #include "families.h"
 #include "records.h"
 #include "statuses.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace dsmtool {
@@ -13,25 +14,34 @@ namespace dsmtool {
 namespace {
 
 // The reply of a yes/no check: exit code 4 for no, so scripts can test it.
-Reply answer(Json data, bool yes, const std::string& name, const std::string& what) {
-    data["fast_backup"] = yes;
-    Reply r{data, {}, name + (yes ? " supports fast backups" : " does not support fast backups") + what};
+Reply answer(const std::string& name, bool yes) {
+    Reply r{Json{{"name", name}, {"fast_backup", yes}}, {},
+            name + (yes ? " supports fast backups" : " does not support fast backups")};
     r.exit = yes ? kExitOk : kExitNo;
     return r;
 }
 
-Reply residence(const std::string& name) {
-    const int yes = residence_support_fast_backup(name.c_str());
-    return answer({{"residence", name}}, yes == 1, name, "");
+// The residence check answers no for a name that is no destination at all,
+// and says so only in the host log.
+bool no_residence(const std::vector<std::string>& log, const std::string& name) {
+    const std::string line = "[residence_support_fast_backup] " + name + " is not a valid residence";
+    return std::find(log.begin(), log.end(), line) != log.end();
 }
 
-// A storage unit or group check: 'is' tells whether the name is one at all.
+Reply residence(const Tool& tool, const std::string& name) {
+    const bool yes = residence_support_fast_backup(name.c_str()) == 1;
+    if (!yes && no_residence(tool.host_log(), name)) throw NotFound(name + " is no SLP, storage group or storage unit");
+    return answer(name, yes);
+}
+
+// A storage unit or group check; the library answers yes for a name that
+// is none, which is no destination to ask about.
 template <class Check>
 Reply member_check(const std::string& name, const char* kind, Check check_fn) {
     int is = 0;
     const int yes = check_fn(name.c_str(), &is);
-    Json data = {{"name", name}, {kind, is == 1}};
-    return answer(data, yes == 1, name, is == 1 ? "" : std::string(" (not a ") + kind + ")");
+    if (is != 1) throw NotFound(name + " is no " + kind);
+    return answer(name, yes == 1);
 }
 
 Reply servers() {
@@ -51,19 +61,21 @@ Reply servers() {
 
 void add_fastbackup_commands(CLI::App& app, Tool& tool) {
     auto name = std::make_shared<std::string>();
-    CLI::App* fb = tool.family(app, "fastbackup", "fast backup checks of destinations and storage servers");
-    CLI::App* res = tool.command(*fb, "residence", "whether a residence (SLP, storage group or unit) takes them",
-                                 Needs::Service, [=] { return residence(*name); });
-    res->add_option("NAME", *name, "residence name")->required();
-    CLI::App* unit = tool.command(*fb, "unit", "whether a storage unit takes them", Needs::Service, [=] {
-        return member_check(*name, "storage_unit", storage_unit_support_fast_backup);
+    const Tool* t = &tool;
+    const Needs needs = Needs::ServiceAndHostLog;
+    CLI::App* fb = tool.family(app, "fastbackup", "fast backup checks of destinations and storage servers (-v: why)");
+    CLI::App* res = tool.command(*fb, "residence", "whether a residence (SLP, storage group or unit) takes them", needs,
+                                 [=] { return residence(*t, *name); });
+    add_text(res, "NAME", *name, "residence name", {"residence name", 0})->required();
+    CLI::App* unit = tool.command(*fb, "unit", "whether a storage unit takes them", needs, [=] {
+        return member_check(*name, "storage unit", storage_unit_support_fast_backup);
     });
-    unit->add_option("NAME", *name, "storage unit name")->required();
-    CLI::App* group = tool.command(*fb, "group", "whether a storage group takes them", Needs::Service, [=] {
-        return member_check(*name, "storage_group", storage_group_support_fast_backup);
+    add_text(unit, "NAME", *name, "storage unit name", {"storage unit name", 0})->required();
+    CLI::App* group = tool.command(*fb, "group", "whether a storage group takes them", needs, [=] {
+        return member_check(*name, "storage group", storage_group_support_fast_backup);
     });
-    group->add_option("NAME", *name, "storage group name")->required();
-    tool.command(*fb, "servers", "the storage servers that are up and offer fast backups", Needs::Service,
+    add_text(group, "NAME", *name, "storage group name", {"storage group name", 0})->required();
+    tool.command(*fb, "servers", "the storage servers that are up and offer fast backups", needs,
                  [] { return servers(); });
 }
 

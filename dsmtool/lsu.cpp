@@ -40,10 +40,10 @@ void add_lsu_commands(CLI::App& app, Tool& tool) {
     CLI::App* lsu = tool.family(app, "lsu", "logical storage units behind a storage unit label");
     CLI::App* list =
         tool.command(*lsu, "list", "list the units of a label", Needs::Service, [=] { return lsu_list(*a); });
-    list->add_option("LABEL", a->label, "storage unit label")->required();
-    list->add_option("--type", a->type, "only pools of this server type");
-    list->add_option("--option", a->option, "query option sent to the service")->capture_default_str();
-    list->add_option("--master", a->master, "master server (default: the configured one)");
+    add_text(list, "LABEL", a->label, "storage unit label", kLabel)->required();
+    add_text(list, "--type", a->type, "only pools of this server type", kServerType);
+    add_integer(list, "--option", a->option, "query option sent to the service")->capture_default_str();
+    add_text(list, "--master", a->master, "master server (default: the configured one)", kMasterServer);
     list->add_flag("--sort", a->sort, "order by storage server name, then server type");
 }
 

@@ -15,5 +15,6 @@ int main(int argc, char** argv) {
     dsmtool::add_servertype_commands(app, tool);
     dsmtool::add_attribute_commands(app, tool);
     dsmtool::add_fastbackup_commands(app, tool);
+    dsmtool::add_completion_commands(app, tool);
     return tool.main(argc, argv);
 }

@@ -34,7 +34,7 @@ void add_mount_commands(CLI::App& app, Tool& tool) {
     CLI::App* mount = tool.family(app, "mount", "mount points of a pool's volumes");
     CLI::App* list = tool.command(*mount, "list", "list the mount points of a pool", Needs::Service,
                                   [=] { return mount_list(*t, *pool); });
-    list->add_option("POOL", *pool, "pool name")->required();
+    add_text(list, "POOL", *pool, "pool name", kPoolName)->required();
 }
 
 }  // namespace dsmtool

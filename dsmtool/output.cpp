@@ -1,25 +1,55 @@
 #include "output.h"
 
+#include "text.h"
+#include "units.h"
+
 #include <algorithm>
 
 namespace dsmtool {
 
 namespace {
 
-std::string cell(const Json& v) {
-    if (v.is_null()) return "-";
-    if (v.is_boolean()) return v.get<bool>() ? "yes" : "no";
-    if (v.is_string()) {
-        const std::string s = v.get<std::string>();
-        return s.empty() ? "-" : s;
-    }
-    if (v.is_array()) {
-        std::string joined;
-        for (const Json& e : v) joined += (joined.empty() ? "" : ", ") + cell(e);
-        return joined.empty() ? "-" : joined;
-    }
-    return v.dump();
+// Byte counts among the keys the records use.
+bool is_size(const std::string& key) {
+    static const char* const kSizes[] = {"total_capacity",    "used_space",          "free_space",
+                                         "potential_free_space", "committed_space",  "precommitted_space",
+                                         "physical_capacity", "physical_used",       "free_physical_space",
+                                         "storage_capacity"};
+    return std::find(std::begin(kSizes), std::end(kSizes), key) != std::end(kSizes);
 }
+
+Json clean(const Json& v) {
+    if (v.is_string()) return replace_invalid_utf8(v.get<std::string>());
+    if (!v.is_structured()) return v;
+    Json out = v;
+    for (auto it = out.begin(); it != out.end(); ++it) it.value() = clean(it.value());
+    return out;
+}
+
+class Renderer {
+public:
+    Renderer(bool bytes, std::ostream& out) : bytes_(bytes), out_(out) {}
+
+    void table(const Json& rows, const std::vector<std::string>& wanted) const;
+    void record(const Json& object) const;
+
+    std::string cell(const Json& v, const std::string& key = "") const {
+        if (v.is_null()) return "-";
+        if (v.is_boolean()) return v.get<bool>() ? "yes" : "no";
+        if (v.is_string()) return v.get<std::string>().empty() ? "-" : v.get<std::string>();
+        if (v.is_array()) {
+            std::string joined;
+            for (const Json& e : v) joined += (joined.empty() ? "" : ", ") + cell(e);
+            return joined.empty() ? "-" : joined;
+        }
+        if (!bytes_ && is_size(key) && v.is_number_integer()) return iec_size(v.get<long long>());
+        return v.dump();
+    }
+
+private:
+    bool bytes_;
+    std::ostream& out_;
+};
 
 // The columns of a list: those asked for, else every key of its first row.
 std::vector<std::string> columns_of(const Json& rows, const std::vector<std::string>& wanted) {
@@ -30,45 +60,44 @@ std::vector<std::string> columns_of(const Json& rows, const std::vector<std::str
     return keys;
 }
 
-void table(const Json& rows, const std::vector<std::string>& wanted, std::ostream& out) {
+std::string padded(const std::string& text, size_t width) {
+    return text + std::string(width - std::min(width, display_width(text)), ' ');
+}
+
+void Renderer::table(const Json& rows, const std::vector<std::string>& wanted) const {
     const std::vector<std::string> keys = columns_of(rows, wanted);
     std::vector<std::vector<std::string>> lines(1);
     for (const std::string& k : keys) lines[0].push_back(heading(k));
     for (const Json& row : rows) {
         lines.emplace_back();
-        for (const std::string& k : keys) lines.back().push_back(row.contains(k) ? cell(row[k]) : "-");
+        for (const std::string& k : keys) lines.back().push_back(row.contains(k) ? cell(row[k], k) : "-");
     }
     std::vector<size_t> width(keys.size(), 0);
     for (const auto& line : lines)
-        for (size_t i = 0; i < line.size(); ++i) width[i] = std::max(width[i], line[i].size());
+        for (size_t i = 0; i < line.size(); ++i) width[i] = std::max(width[i], display_width(line[i]));
     size_t total = 0;
     for (size_t w : width) total += w + 3;
     for (size_t n = 0; n < lines.size(); ++n) {
         std::string text;
-        for (size_t i = 0; i < lines[n].size(); ++i) {
-            text += " " + lines[n][i];
-            if (i + 1 < lines[n].size()) text += std::string(width[i] - lines[n][i].size() + 2, ' ');
-        }
-        out << text << '\n';
-        if (n == 0) out << std::string(total, '-') << '\n';
+        for (size_t i = 0; i < lines[n].size(); ++i)
+            text += " " + (i + 1 < lines[n].size() ? padded(lines[n][i], width[i] + 2) : lines[n][i]);
+        out_ << text << '\n';
+        if (n == 0) out_ << std::string(total, '-') << '\n';
     }
 }
 
 bool is_table(const Json& v) { return v.is_array() && !v.empty() && v.front().is_object(); }
 
-void record(const Json& object, std::ostream& out) {
+void Renderer::record(const Json& object) const {
     size_t width = 0;
     for (auto it = object.begin(); it != object.end(); ++it)
         if (!is_table(it.value())) width = std::max(width, heading(it.key()).size());
-    for (auto it = object.begin(); it != object.end(); ++it) {
-        if (is_table(it.value())) continue;
-        const std::string key = heading(it.key()) + ":";
-        out << key << std::string(width + 2 - key.size() + 1, ' ') << cell(it.value()) << '\n';
-    }
+    for (auto it = object.begin(); it != object.end(); ++it)
+        if (!is_table(it.value())) out_ << padded(heading(it.key()) + ":", width + 3) << cell(it.value(), it.key()) << '\n';
     for (auto it = object.begin(); it != object.end(); ++it) {
         if (!is_table(it.value())) continue;
-        out << '\n' << heading(it.key()) << ":\n";
-        table(it.value(), {}, out);
+        out_ << '\n' << heading(it.key()) << ":\n";
+        table(it.value(), {});
     }
 }
 
@@ -91,17 +120,22 @@ std::string heading(const std::string& key) {
     return h;
 }
 
-void render(const Reply& reply, bool json, std::ostream& out) {
-    if (json) {
-        out << reply.data.dump(2) << '\n';
-    } else if (!reply.message.empty()) {
-        out << reply.message << '\n';
-    } else if (reply.data.is_array()) {
-        table(reply.data, reply.columns, out);
-    } else if (reply.data.is_object()) {
-        record(reply.data, out);
-    } else if (!reply.data.is_null()) {
-        out << cell(reply.data) << '\n';
+void print_json(const Json& data, std::ostream& out) { out << clean(data).dump(2) << '\n'; }
+
+void render(const Reply& reply, const Globals& globals, std::ostream& out) {
+    if (globals.json) return print_json(reply.data, out);
+    const Json data = clean(reply.data);
+    const Renderer r(globals.bytes, out);
+    if (!reply.message.empty()) {
+        out << replace_invalid_utf8(reply.message) << '\n';
+    } else if (data.is_array() && (is_table(data) || !reply.columns.empty())) {
+        r.table(data, reply.columns);
+    } else if (data.is_array()) {
+        for (const Json& v : data) out << r.cell(v) << '\n';  // names, one per line
+    } else if (data.is_object()) {
+        r.record(data);
+    } else if (!data.is_null()) {
+        out << r.cell(data) << '\n';
     }
 }
 

@@ -13,15 +13,16 @@ const std::vector<std::string> kPoolColumns = {"name",    "server_type",    "sta
 struct PoolArgs {
     std::string name, second, type, master, media_server, label, reason, server, state;
     std::vector<std::string> servers;
-    int storage_type = 6;
+    int32_t storage_type = 6;
     int option = 0;
     bool brief = false;
     bool unimport = false;
     bool refresh = false;
-    Optional<int> high, low, max_io;
+    bool force = false;
+    Optional<int32_t> high, low, max_io;
     Optional<std::string> tag;
-    Optional<long long> flags;
-    Optional<unsigned long long> flagsext;
+    Optional<int64_t> flags;
+    Optional<uint64_t> flagsext;
 };
 
 dsm_diskgroup_t new_pool_key(const PoolArgs& a) {
@@ -32,7 +33,7 @@ dsm_diskgroup_t new_pool_key(const PoolArgs& a) {
     return g;
 }
 
-Reply pool_list_by_label(const PoolArgs& a) {
+Json label_pools(const PoolArgs& a) {
     Allocated<dsm_diskgroupinfo_t> pools(dsm_removeref_diskgroupinfo_list);
     const std::string master = a.master.empty() ? dsmlib_get_masterserver() : a.master;
     check(dsm_get_diskgroupinfo_list_by_storage_unit_label(master.c_str(), a.label.c_str(), a.type.c_str(), a.option,
@@ -40,24 +41,16 @@ Reply pool_list_by_label(const PoolArgs& a) {
           "dsm_get_diskgroupinfo_list_by_storage_unit_label");
     Json rows = Json::array();
     for (int i = 0; i < pools.count; ++i) rows.push_back(pool_json(pools.items[i]));
-    return {rows, kPoolColumns};
+    return rows;
 }
 
 Reply pool_list(const Tool& tool, const PoolArgs& a) {
-    if (!a.label.empty()) return pool_list_by_label(a);
-    const Servers servers(a.servers, a.type);
-    if (a.brief) {
-        List<dsm_diskgroupinfo_t> pools;
-        pools.fill("dsm_get_diskgroup_list", [&](dsm_diskgroupinfo_t* b, int alloc, int* avail) {
-            return dsm_get_diskgroup_list(servers.data(), servers.count(), 0, 0, tool.db_mode(), b, alloc, avail);
-        });
-        return {json_list(pools.items, pool_json), {"name", "server_type", "master_server", "state"}};
-    }
-    List<dsm_diskgroupinfo_t> pools(dsm_removeref_diskgroupinfo_list);
-    pools.fill("dsm_get_diskgroupinfo_list", [&](dsm_diskgroupinfo_t* b, int alloc, int* avail) {
-        return dsm_get_diskgroupinfo_list(servers.data(), servers.count(), 0, 0, tool.db_mode(), b, alloc, avail);
-    });
-    return {json_list(pools.items, pool_json), kPoolColumns};
+    const Json all = a.label.empty() ? pools_of_servers(tool, a.servers, a.type) : label_pools(a);
+    Json rows = Json::array();
+    for (const Json& pool : all)
+        if (a.type.empty() || pool["server_type"] == a.type) rows.push_back(a.brief ? pool["name"] : pool);
+    if (a.brief) return {rows};
+    return {rows, kPoolColumns};
 }
 
 Json compact_volume(const dsm_diskvolumeinfo_t& v) {
@@ -109,7 +102,7 @@ Json pool_details(const dsm_diskgroupinfo_t& info) {
 Reply changed(const Tool& tool, const std::string& name, const std::string& what) {
     HeldPool pool;
     load_pool(tool, name, pool.rec);
-    return {pool_json(pool.rec), {}, "Pool " + name + " " + what};
+    return {pool_details(pool.rec), {}, "Pool " + name + " " + what};
 }
 
 Reply pool_show(const Tool& tool, const PoolArgs& a) {
@@ -150,6 +143,10 @@ Reply pool_merge(const Tool& tool, const PoolArgs& a) {
 Reply pool_delete(const Tool& tool, const PoolArgs& a) {
     HeldPool pool;
     load_pool(tool, a.name, pool.rec);
+    const int volumes = pool.rec.num_diskvolumes;
+    if (volumes > 0 && !a.unimport && !a.force)
+        throw UsageError("pool " + a.name + " still has " + std::to_string(volumes) +
+                         (volumes == 1 ? " volume" : " volumes") + "; give --force to delete it with them");
     dsm_diskgroupinfo_t out = cleared<dsm_diskgroupinfo_t>();
     if (a.unimport)
         check(dsm_unimport_diskgroup(&pool.rec.diskgroup, &out), "dsm_unimport_diskgroup");
@@ -205,7 +202,10 @@ Reply pool_update(const Tool& tool, const PoolArgs& a) {
               "dsm_update_diskgroup_max_io_streams");
     if (a.refresh)
         check(dsm_refresh_diskgroup_replication_props(&g, nullptr, reason), "dsm_refresh_diskgroup_replication_props");
-    return changed(tool, a.name, "updated");
+    Reply r = changed(tool, a.name, "updated");
+    if (a.flags.given()) expect_held("pool " + a.name + " flags", a.flags.value, r.data["flags"]);
+    if (a.flagsext.given()) expect_held("pool " + a.name + " extended flags", a.flagsext.value, r.data["flags_ext"]);
+    return r;
 }
 
 Reply pool_state(const Tool& tool, const PoolArgs& a) {
@@ -215,19 +215,37 @@ Reply pool_state(const Tool& tool, const PoolArgs& a) {
     check(dsm_update_diskgroup_state(&pool.rec.diskgroup, up_down(a.state), tool.db_mode(), &out,
                                      reason_or_null(a.reason)),
           "dsm_update_diskgroup_state");
-    return changed(tool, a.name, "is " + a.state);
+    Reply r = changed(tool, a.name, "is ");
+    expect_held("pool " + a.name + " state", a.state, r.data["state"]);
+    r.message += r.data["state"].get<std::string>();
+    return r;
+}
+
+void add_pool_name(CLI::App* cmd, PoolArgs& a) { add_text(cmd, "NAME", a.name, "pool name", kPoolName)->required(); }
+
+void add_storage_type(CLI::App* cmd, PoolArgs& a, const std::string& help) {
+    add_integer(cmd, "--storage-type", a.storage_type, help)->capture_default_str();
 }
 
 void add_new_pool_options(CLI::App* cmd, PoolArgs& a) {
-    cmd->add_option("NAME", a.name, "pool name")->required();
-    cmd->add_option("--type", a.type, "server type, e.g. AdvancedDisk")->required();
-    add_repeated(cmd, "--server", a.servers, "storage server of the pool (repeat for more)")->required();
-    cmd->add_option("--storage-type", a.storage_type, "storage type of those servers")->capture_default_str();
-    cmd->add_option("--master", a.master, "master server (default: the configured one)");
-    cmd->add_option("--media-server", a.media_server, "access media server");
+    add_pool_name(cmd, a);
+    add_text(cmd, "--type", a.type, "server type, e.g. AdvancedDisk", kServerType)->required();
+    add_repeated(cmd, "--server", a.servers, "storage server of the pool (repeat for more)", kServerName)->required();
+    add_storage_type(cmd, a, "storage type of those servers");
+    add_text(cmd, "--master", a.master, "master server (default: the configured one)", kMasterServer);
+    add_text(cmd, "--media-server", a.media_server, "access media server", kMediaServer);
 }
 
 }  // namespace
+
+Json pools_of_servers(const Tool& tool, const std::vector<std::string>& names, const std::string& type) {
+    const Servers servers(names, type);
+    List<dsm_diskgroupinfo_t> pools(dsm_removeref_diskgroupinfo_list);
+    pools.fill("dsm_get_diskgroupinfo_list", [&](dsm_diskgroupinfo_t* b, int alloc, int* avail) {
+        return dsm_get_diskgroupinfo_list(servers.data(), servers.count(), 0, 0, tool.db_mode(), b, alloc, avail);
+    });
+    return json_list(pools.items, pool_json);
+}
 
 void load_pool(const Tool& tool, const std::string& name, dsm_diskgroupinfo_t& info) {
     const dsm_diskgroup_t g = pool_key(name);
@@ -240,16 +258,16 @@ void add_pool_commands(CLI::App& app, Tool& tool) {
     CLI::App* pool = tool.family(app, "pool", "disk pools (disk groups)");
 
     CLI::App* list = tool.command(*pool, "list", "list the pools", Needs::Service, [=] { return pool_list(*t, *a); });
-    add_repeated(list, "--server", a->servers, "only pools of this storage server (repeat for more)");
-    list->add_option("--label", a->label, "the pools behind this storage unit label");
-    list->add_option("--type", a->type, "server type of the servers or of the label's pools");
-    list->add_option("--option", a->option, "query option sent with --label")->capture_default_str();
-    list->add_option("--master", a->master, "master server sent with --label");
-    list->add_flag("--brief", a->brief, "names only, without the pools' details");
+    add_repeated(list, "--server", a->servers, "only pools of this storage server (repeat for more)", kServerName);
+    add_text(list, "--label", a->label, "the pools behind this storage unit label", kLabel);
+    add_text(list, "--type", a->type, "only pools of this server type", kServerType);
+    add_integer(list, "--option", a->option, "query option sent with --label")->capture_default_str();
+    add_text(list, "--master", a->master, "master server sent with --label", kMasterServer);
+    list->add_flag("--brief", a->brief, "names only, one per line");
 
     CLI::App* show = tool.command(*pool, "show", "show a pool with its volumes, servers and disks", Needs::Service,
                                   [=] { return pool_show(*t, *a); });
-    show->add_option("NAME", a->name, "pool name")->required();
+    add_pool_name(show, *a);
 
     CLI::App* create = tool.command(*pool, "create", "create a pool on storage servers", Needs::Service,
                                     [=] { return pool_create(*t, *a); });
@@ -262,40 +280,41 @@ void add_pool_commands(CLI::App& app, Tool& tool) {
 
     CLI::App* merge = tool.command(*pool, "merge", "merge the second pool into the first", Needs::Service,
                                    [=] { return pool_merge(*t, *a); });
-    merge->add_option("PRIMARY", a->name, "pool that stays")->required();
-    merge->add_option("SECONDARY", a->second, "pool merged into it")->required();
+    add_text(merge, "PRIMARY", a->name, "pool that stays", kPoolName)->required();
+    add_text(merge, "SECONDARY", a->second, "pool merged into it", kPoolName)->required();
     add_reason(merge, a->reason);
 
     CLI::App* update = tool.command(*pool, "update", "change water marks, user tag, flags or I/O streams",
                                     Needs::Service, [=] { return pool_update(*t, *a); });
-    update->add_option("NAME", a->name, "pool name")->required();
-    add_optional(update, "--high", a->high, "high water mark (percent)");
-    add_optional(update, "--low", a->low, "low water mark (percent)");
-    add_optional(update, "--tag", a->tag, "user tag");
-    add_optional(update, "--flags", a->flags, "pool flags");
-    add_optional(update, "--flags-ext", a->flagsext, "extended pool flags");
-    add_optional(update, "--max-io-streams", a->max_io, "largest number of I/O streams");
+    add_pool_name(update, *a);
+    add_optional(update, "--high", a->high, "high water mark (percent, 0 to 100)", 0, 100);
+    add_optional(update, "--low", a->low, "low water mark (percent, 0 to 100)", 0, 100);
+    add_optional_text(update, "--tag", a->tag, "user tag", kUserTag);
+    add_optional(update, "--flags", a->flags, "pool flags (signed 64-bit)");
+    add_optional(update, "--flags-ext", a->flagsext, "extended pool flags (unsigned 64-bit)");
+    add_optional(update, "--max-io-streams", a->max_io, "largest number of I/O streams (signed 32-bit)");
     update->add_flag("--refresh-replication", a->refresh, "ask the service to refresh replication properties");
     add_reason(update, a->reason);
 
     CLI::App* state =
         tool.command(*pool, "state", "set a pool up or down", Needs::Service, [=] { return pool_state(*t, *a); });
-    state->add_option("NAME", a->name, "pool name")->required();
+    add_pool_name(state, *a);
     state->add_option("STATE", a->state, "up or down")->required()->check(up_down_check());
     add_reason(state, a->reason);
 
     CLI::App* del = tool.command(*pool, "delete", "delete a pool", Needs::Service, [=] { return pool_delete(*t, *a); });
-    del->add_option("NAME", a->name, "pool name")->required();
+    add_pool_name(del, *a);
     del->add_flag("--unimport", a->unimport, "unimport instead (database mode 1, no reason)");
+    del->add_flag("--force", a->force, "delete it even though it still has volumes");
     add_reason(del, a->reason);
 
     for (bool add : {true, false}) {
         CLI::App* member = tool.command(*pool, add ? "add-server" : "remove-server",
                                         add ? "add a storage server to a pool" : "remove a storage server from a pool",
                                         Needs::Service, [=] { return pool_membership(*t, *a, add); });
-        member->add_option("NAME", a->name, "pool name")->required();
-        member->add_option("SERVER", a->server, "storage server name")->required();
-        member->add_option("--storage-type", a->storage_type, "storage type of the server")->capture_default_str();
+        add_pool_name(member, *a);
+        add_text(member, "SERVER", a->server, "storage server name", kServerName)->required();
+        add_storage_type(member, *a, "storage type of the server");
         add_reason(member, a->reason);
     }
 }

@@ -34,6 +34,11 @@ const char* tri_name(int value) {
     return word_for(words, value, "unknown");
 }
 
+void expect_held(const std::string& what, const Json& asked, const Json& held) {
+    const auto text = [](const Json& v) { return v.is_string() ? v.get<std::string>() : v.dump(); };
+    if (asked != held) throw NotApplied("the service holds " + what + " " + text(held) + ", not " + text(asked));
+}
+
 int up_down(const std::string& word) { return word == "up" ? 1 : 2; }
 
 CLI::Validator up_down_check() { return CLI::IsMember({"up", "down"}); }

@@ -14,12 +14,36 @@
 
 namespace dsmtool {
 
-// Copies at most N-1 characters and always terminates.
+// Copies the whole text and terminates it. Text that does not fit is
+// refused, never cut: the command line checks every field it fills (see
+// below), so this guards only against a field it missed.
 template <size_t N>
 void put(char (&field)[N], const std::string& text) {
-    const size_t n = text.copy(field, N - 1);
-    field[n] = '\0';
+    if (text.size() > N - 1)
+        throw UsageError("a text of " + std::to_string(text.size()) + " bytes does not fit a field of " +
+                         std::to_string(N - 1));
+    field[text.copy(field, N - 1)] = '\0';
 }
+
+// The fields the command line fills: what each is, and the bytes it holds.
+constexpr Field kPoolName{"pool name", sizeof(dsm_diskgroup_t::name) - 1};
+constexpr Field kVolumeName{"volume name", sizeof(dsm_diskvolume_t::name) - 1};
+constexpr Field kServerName{"storage server name", sizeof(dsm_storageserver_t::name) - 1};
+constexpr Field kServerType{"server type", sizeof(dsm_storageserver_t::server_type) - 1};
+constexpr Field kMasterServer{"master server name", sizeof(dsm_diskgroup_t::master_server) - 1};
+constexpr Field kMediaServer{"media server name", sizeof(dsm_diskgroup_t::access_media_server) - 1};
+constexpr Field kUserTag{"user tag", sizeof(dsm_diskgroupinfo_t::user_tag) - 1};
+constexpr Field kVolumeConfig{"volume configuration", sizeof(dsm_disk_t::volume_config) - 1};
+constexpr Field kItemName{"item name", sizeof(dsm_configitem_t::name) - 1};
+constexpr Field kItemValue{"item value", sizeof(dsm_configitem_t::value) - 1};
+constexpr Field kEnclosureName{"enclosure name", sizeof(dsm_enclosure_t::name) - 1};
+constexpr Field kMediaId{"media id", sizeof(dsm_diskvolumeinfo_t::disk_media_id) - 1};
+constexpr Field kVolumeId{"volume id", sizeof(dsm_diskvolume_t::id) - 1};
+constexpr Field kMachineName{"machine name", sizeof(dsm_mountpoint_t::machine_name) - 1};
+constexpr Field kLabel{"storage unit label", 0};
+// Replication specifications are read back into a buffer of this size.
+constexpr size_t kReplicationBuffer = 4097;
+constexpr Field kReplication{"replication name", kReplicationBuffer - 1};
 
 template <class T>
 T cleared() {
@@ -125,6 +149,10 @@ const char* tri_name(int value);
 int up_down(const std::string& word);
 // Accepts "up" and "down" only.
 CLI::Validator up_down_check();
+
+// Throws NotApplied when, after being asked for 'asked', the service holds
+// 'held' for 'what' ("pool p1 state").
+void expect_held(const std::string& what, const Json& asked, const Json& held);
 
 // ---- records from the command line ----
 dsm_diskgroup_t pool_key(const std::string& name);

@@ -3,6 +3,9 @@
 #include "families.h"
 #include "records.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace dsmtool {
 
 namespace {
@@ -10,14 +13,19 @@ namespace {
 struct ServerArgs {
     std::string name, type, machine, reason, state;
     std::vector<std::string> items;
-    int storage_type = 6;
-    int kind = DSM_CONFIG_TYPE_1;
+    int32_t storage_type = 6;
+    int32_t kind = DSM_CONFIG_TYPE_1;
     bool no_validate = false;
     bool datamover = false;
+    bool force = false;
     Optional<std::string> media_server;
-    Optional<long long> flags;
-    Optional<unsigned long long> flagsext;
+    Optional<int64_t> flags;
+    Optional<uint64_t> flagsext;
 };
+
+// Server flags are sent signed and read back unsigned: only what reads back
+// the same is taken.
+constexpr int64_t kMaxServerFlags = std::numeric_limits<int64_t>::max();
 
 const char* server_state_name(uint32_t state) { return state == 1 ? "up" : state == 2 ? "down" : "unknown"; }
 
@@ -107,22 +115,42 @@ Reply server_update(const Tool& tool, const ServerArgs& a) {
     if (a.flagsext.given())
         check(dsm_update_storageserver_flagsext(&key, a.flagsext.value, tool.db_mode(), nullptr, reason),
               "dsm_update_storageserver_flagsext");
-    return changed(tool, a.name, "updated");
+    Reply r = changed(tool, a.name, "updated");
+    if (a.flags.given()) expect_held("storage server " + a.name + " flags", a.flags.value, r.data["flags"]);
+    if (a.flagsext.given())
+        expect_held("storage server " + a.name + " extended flags", a.flagsext.value, r.data["flags_ext"]);
+    return r;
 }
 
 Reply server_state(const Tool& tool, const ServerArgs& a) {
     HeldServer s;
     load_server(tool, a.name, s.rec);
     const dsm_storageserver_t key = s.rec.stserver;
-    check(dsm_update_storageserver_state(&key, static_cast<unsigned int>(up_down(a.state)), tool.db_mode(), &s.rec,
+    HeldServer out;
+    check(dsm_update_storageserver_state(&key, static_cast<unsigned int>(up_down(a.state)), tool.db_mode(), &out.rec,
                                          reason_or_null(a.reason)),
           "dsm_update_storageserver_state");
-    return {server_row(s.rec), {}, "Storage server " + a.name + " is " + a.state};
+    Reply r = changed(tool, a.name, "is ");
+    expect_held("storage server " + a.name + " state", a.state, r.data["state"]);
+    r.message += r.data["state"].get<std::string>();
+    return r;
+}
+
+// The names of the pools that use the server.
+std::string users_of(const Tool& tool, const std::string& server) {
+    std::string names;
+    for (const Json& pool : pools_of_servers(tool, {server}, ""))
+        names += (names.empty() ? "" : ", ") + pool["name"].get<std::string>();
+    return names;
 }
 
 Reply server_delete(const Tool& tool, const ServerArgs& a) {
     HeldServer s;
     load_server(tool, a.name, s.rec);
+    const std::string users = a.force ? "" : users_of(tool, a.name);
+    if (!users.empty())
+        throw UsageError("storage server " + a.name + " is used by pool(s) " + users +
+                         "; give --force to delete it anyway");
     check(dsm_delete_storageserver(&s.rec.stserver, tool.db_mode(), reason_or_null(a.reason)),
           "dsm_delete_storageserver");
     return {server_json(s.rec.stserver), {}, "Storage server " + a.name + " deleted"};
@@ -144,29 +172,38 @@ Reply config_get(const Tool& tool, const ServerArgs& a) {
     for (const dsm_configitem_t& c : items.items)
         if (a.items.empty() || std::find(a.items.begin(), a.items.end(), c.name) != a.items.end())
             rows.push_back(config_item_json(c));
+    for (const std::string& wanted : a.items) {
+        const auto named = [&](const Json& row) { return row["name"] == wanted; };
+        if (std::none_of(rows.begin(), rows.end(), named))
+            throw NotFound("storage server " + a.name + " has no configuration item " + wanted);
+    }
     return {rows, {"name", "value", "kind", "fixed", "description"}};
 }
 
-// "NAME=VALUE" as a configuration item, keeping the kind the server already
-// gives that item.
-dsm_configitem_t parse_item(const std::string& text, const std::vector<dsm_configitem_t>& current, int kind) {
+// "NAME=VALUE" as a configuration item of kind 'kind'.
+dsm_configitem_t parse_item(const std::string& text, int kind) {
     const size_t eq = text.find('=');
     if (eq == std::string::npos || eq == 0) throw UsageError("'" + text + "' is not NAME=VALUE");
+    for (const auto& [field, part] : {std::make_pair(kItemName, text.substr(0, eq)),
+                                      std::make_pair(kItemValue, text.substr(eq + 1))})
+        if (const std::string why = field_problem(field, part); !why.empty()) throw UsageError(why);
     dsm_configitem_t item = cleared<dsm_configitem_t>();
     put(item.name, text.substr(0, eq));
     put(item.value, text.substr(eq + 1));
     item.data_type = kind;
-    for (const dsm_configitem_t& c : current)
-        if (std::string(c.name) == item.name) item.data_type = c.data_type;
     return item;
 }
 
 Reply config_set(const Tool& tool, const ServerArgs& a) {
+    std::vector<dsm_configitem_t> items;
+    for (const std::string& text : a.items) items.push_back(parse_item(text, a.kind));
     HeldServer s;
     load_server(tool, a.name, s.rec);
+    // An item the server already has keeps its kind.
     const List<dsm_configitem_t> current = config_items(tool, s.rec.stserver);
-    std::vector<dsm_configitem_t> items;
-    for (const std::string& text : a.items) items.push_back(parse_item(text, current.items, a.kind));
+    for (dsm_configitem_t& item : items)
+        for (const dsm_configitem_t& c : current.items)
+            if (std::string(c.name) == item.name) item.data_type = c.data_type;
     check(dsm_update_storageserver_configitems(&s.rec.stserver, tool.db_mode(), items.data(),
                                                static_cast<unsigned int>(items.size()), reason_or_null(a.reason)),
           "dsm_update_storageserver_configitems");
@@ -193,7 +230,19 @@ Reply server_arraytypes(const Tool& tool, const ServerArgs& a) {
     return {types, {"name", "display_name"}};
 }
 
-void add_name(CLI::App* cmd, ServerArgs& a) { cmd->add_option("NAME", a.name, "storage server name")->required(); }
+void add_name(CLI::App* cmd, ServerArgs& a) {
+    add_text(cmd, "NAME", a.name, "storage server name", kServerName)->required();
+}
+
+void add_storage_type(CLI::App* cmd, ServerArgs& a) {
+    add_integer(cmd, "--storage-type", a.storage_type, "storage type")->capture_default_str();
+}
+
+void add_flags(CLI::App* cmd, ServerArgs& a) {
+    add_optional<int64_t>(cmd, "--flags", a.flags, "server flags (0 to " + std::to_string(kMaxServerFlags) + ")", 0,
+                          kMaxServerFlags);
+    add_optional(cmd, "--flags-ext", a.flagsext, "extended server flags (unsigned 64-bit)");
+}
 
 void add_config_commands(CLI::App& server, Tool& tool, const std::shared_ptr<ServerArgs>& a) {
     const Tool* t = &tool;
@@ -201,14 +250,12 @@ void add_config_commands(CLI::App& server, Tool& tool, const std::shared_ptr<Ser
     CLI::App* get =
         tool.command(*config, "get", "show configuration items", Needs::Service, [=] { return config_get(*t, *a); });
     add_name(get, *a);
-    get->add_option("ITEM", a->items, "only these items");
+    add_texts(get, "ITEM", a->items, "only these items", kItemName);
     CLI::App* set =
         tool.command(*config, "set", "set configuration items", Needs::Service, [=] { return config_set(*t, *a); });
     add_name(set, *a);
-    set->add_option("ITEM", a->items, "NAME=VALUE (repeat for more)")->required();
-    set->add_option("--kind", a->kind, "value kind of new items (1 to 4)")
-        ->check(CLI::Range(1, 4))
-        ->capture_default_str();
+    add_texts(set, "ITEM", a->items, "NAME=VALUE (repeat for more)", {"item", 0})->required();
+    add_integer(set, "--kind", a->kind, "value kind of new items (1 to 4)", 1, 4)->capture_default_str();
     add_reason(set, a->reason);
 }
 
@@ -221,7 +268,7 @@ void add_server_commands(CLI::App& app, Tool& tool) {
 
     CLI::App* list =
         tool.command(*server, "list", "list the storage servers", Needs::Service, [=] { return server_list(*t, *a); });
-    list->add_option("--machine", a->machine, "only the servers of this machine");
+    add_text(list, "--machine", a->machine, "only the servers of this machine", kMachineName);
 
     CLI::App* show =
         tool.command(*server, "show", "show a storage server", Needs::Service, [=] { return server_show(*t, *a); });
@@ -231,17 +278,16 @@ void add_server_commands(CLI::App& app, Tool& tool) {
     CLI::App* create = tool.command(*server, "create", "create a storage server", Needs::Service,
                                     [=] { return server_create(*t, *a); });
     add_name(create, *a);
-    create->add_option("--type", a->type, "server type, e.g. AdvancedDisk")->required();
-    create->add_option("--storage-type", a->storage_type, "storage type")->capture_default_str();
-    add_optional(create, "--media-server", a->media_server, "access media server");
+    add_text(create, "--type", a->type, "server type, e.g. AdvancedDisk", kServerType)->required();
+    add_storage_type(create, *a);
+    add_optional_text(create, "--media-server", a->media_server, "access media server", kMediaServer);
     add_reason(create, a->reason);
 
     CLI::App* update = tool.command(*server, "update", "change a storage server's media server or flags",
                                     Needs::Service, [=] { return server_update(*t, *a); });
     add_name(update, *a);
-    add_optional(update, "--media-server", a->media_server, "access media server");
-    add_optional(update, "--flags", a->flags, "server flags");
-    add_optional(update, "--flags-ext", a->flagsext, "extended server flags");
+    add_optional_text(update, "--media-server", a->media_server, "access media server", kMediaServer);
+    add_flags(update, *a);
     add_reason(update, a->reason);
 
     CLI::App* state = tool.command(*server, "state", "set a storage server up or down", Needs::Service,
@@ -260,6 +306,7 @@ void add_server_commands(CLI::App& app, Tool& tool) {
     CLI::App* del = tool.command(*server, "delete", "delete a storage server", Needs::Service,
                                  [=] { return server_delete(*t, *a); });
     add_name(del, *a);
+    del->add_flag("--force", a->force, "delete it even though pools use it");
     add_reason(del, a->reason);
 }
 

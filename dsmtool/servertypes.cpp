@@ -27,10 +27,10 @@ void add_servertype_commands(CLI::App& app, Tool& tool) {
     CLI::App* types = tool.family(app, "servertype", "server type names and disk subtypes");
     CLI::App* by_number = tool.command(*types, "name", "the server type of a disk subtype", Needs::Nothing,
                                        [=] { return type_name(*subtype); });
-    by_number->add_option("SUBTYPE", *subtype, "disk subtype number")->required();
+    add_integer(by_number, "SUBTYPE", *subtype, "disk subtype number")->required();
     CLI::App* by_name = tool.command(*types, "subtype", "the disk subtype of a server type", Needs::Nothing,
                                      [=] { return type_subtype(*name); });
-    by_name->add_option("TYPE", *name, "server type name, e.g. AdvancedDisk")->required();
+    add_text(by_name, "TYPE", *name, "server type name, e.g. AdvancedDisk", kServerType)->required();
 }
 
 }  // namespace dsmtool

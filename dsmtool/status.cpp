@@ -28,10 +28,15 @@ Reply status(const Tool& tool) {
               {"status", ping},
               {"meaning", status_meaning(ping)}};
     const ServiceState* s = tool.embedded();
+    const Endpoint e = current_endpoint(tool.globals().emm_server);
+    j["endpoint"] = e.host.empty() && e.socket.empty() ? Json(nullptr) : Json(e.where());
+    j["endpoint_origin"] = e.origin();
     j["service"] = s ? "per-user (pid " + std::to_string(s->pid) + ", socket " + s->socket + ")"
                      : std::string("configured");
+    // A socket stands in for the port: the per-user service listens on none.
     j["service_pid"] = s ? Json(s->pid) : Json(nullptr);
-    j["service_socket"] = s ? Json(s->socket) : Json(nullptr);
+    j["service_port"] = e.socket.empty() ? Json(e.port) : Json(nullptr);
+    j["service_socket"] = e.socket.empty() ? Json(nullptr) : Json(e.socket);
     Reply r{j};
     r.exit = ping == DSM_OK ? kExitOk : kExitFailure;
     return r;

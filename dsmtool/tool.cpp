@@ -3,7 +3,9 @@
 #include "embedded.h"
 #include "output.h"
 #include "statuses.h"
+#include "usage.h"
 
+#include <cstring>
 #include <iostream>
 
 namespace dsmtool {
@@ -41,14 +43,34 @@ const char* const kExitSummary =
 const char* const kExitCodes =
     "Exit codes:\n"
     "  0  success\n"
-    "  1  a library call failed (its status and meaning are printed)\n"
-    "  2  bad usage\n"
+    "  1  a library call failed (its status and meaning are printed), an object is\n"
+    "     missing, or the service does not hold a change it accepted\n"
+    "  2  bad usage (unknown command or option, missing or invalid argument)\n"
     "  3  the per-user service could not be started ('service status': it is not running)\n"
     "  4  a check answered no (fastbackup)\n"
     "\n"
     "With no EMM server configured, dsmtool starts the bundled DiskServiceMgr for\n"
     "this user on a Unix-domain socket only this user can reach, and reuses it\n"
     "(see 'dsmtool service').";
+
+// The tool's version, and the version of the library actually loaded.
+std::string version_text() {
+#ifdef DSM_VERSION_STRING
+    const char* library = dsmlib_version();
+#else
+    const char* library = DSMTOOL_VERSION;
+#endif
+    return std::string("dsmtool ") + DSMTOOL_VERSION + " (libdsm " + library + ")";
+}
+
+bool wants_json(int argc, char** argv) {
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i)
+        if (std::strcmp(argv[i], "--json") == 0) return true;
+    return false;
+}
+
+// The address the command line may give: the library keeps 255 bytes of it.
+const Field kEmmServer = {"EMM server name", 255};
 
 }  // namespace
 
@@ -62,25 +84,18 @@ void check(int status, const char* call) {
     if (status != DSM_OK) throw Failure(status, call);
 }
 
-CLI::Option* add_repeated(CLI::App* cmd, const std::string& name, std::vector<std::string>& values,
-                          const std::string& help) {
-    return cmd->add_option(name, values, help)->allow_extra_args(false);
-}
-
-void add_reason(CLI::App* cmd, std::string& reason) {
-    cmd->add_option("--reason", reason, "audit reason sent with the change");
-}
-
 Tool::Tool(CLI::App& app) : app_(app) {
     app_.require_subcommand(1);
     // Global options may follow the command too: "dsmtool pool list --json".
     app_.fallthrough();
     app_.footer(kExitSummary);  // inherited by every command added from here
+    app_.set_version_flag("--version", version_text(), "print the versions of dsmtool and libdsm");
     app_.add_flag("--json", globals_.json, "print JSON instead of tables");
-    app_.add_flag("-v,--verbose", globals_.verbose, "show the library's log messages");
-    app_.add_option("--emm-server", globals_.emm_server, "EMM server to talk to (default: the product configuration)");
-    app_.add_option("--db-mode", globals_.db_mode, "database mode sent with requests")
-        ->check(CLI::Range(0, 2))
+    app_.add_flag("--bytes", globals_.bytes, "show sizes in tables as exact bytes instead of IEC units");
+    app_.add_flag("-v,--verbose", globals_.verbose, "show the library's log messages (and the checks' reasons)");
+    add_text(&app_, "--emm-server", globals_.emm_server, "EMM server to talk to (default: the product configuration)",
+             kEmmServer);
+    add_integer(&app_, "--db-mode", globals_.db_mode, "database mode sent with requests (0 to 2)", 0, 2)
         ->capture_default_str();
     app_.add_flag("--no-embedded", globals_.no_embedded,
                   "never start the per-user service when no EMM server is configured");
@@ -95,21 +110,34 @@ CLI::App* Tool::family(CLI::App& parent, const std::string& name, const std::str
 CLI::App* Tool::command(CLI::App& parent, const std::string& name, const std::string& help, Needs needs,
                         std::function<Reply()> body) {
     CLI::App* cmd = parent.add_subcommand(name, help);
-    std::string path = name;
-    for (CLI::App* p = &parent; p && p->get_parent(); p = p->get_parent()) path = p->get_name() + " " + path;
-    cmd->callback([this, path, needs, body] { selected_.reset(new Selected{path, needs, body}); });
+    cmd->callback([this, cmd, needs, body] { selected_.reset(new Selected{command_path(*cmd), needs, body}); });
     return cmd;
 }
 
+std::vector<std::string> Tool::host_log() const { return host_log_ ? host_log_->lines() : std::vector<std::string>{}; }
+
 int Tool::main(int argc, char** argv) {
     app_.footer(kExitCodes);
+    current_config();  // which file the library reads, before dsmtool points it elsewhere
     try {
         app_.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        const int code = app_.exit(e);  // prints help, or the error and a hint
-        return code == 0 ? kExitOk : kExitUsage;
+        if (e.get_exit_code() == 0) return app_.exit(e);  // --help, --version
+        globals_.json = wants_json(argc, argv);
+        return usage(e);
     }
     return run();
+}
+
+int Tool::usage(const CLI::ParseError& e) const {
+    const UsageFault f = describe_usage_fault(app_, e);
+    const std::string command = f.path.empty() ? "dsmtool" : "dsmtool " + f.path;
+    Problem p{kExitUsage, "usage", (f.path.empty() ? "" : f.path + ": ") + f.message};
+    p.details = {{"suggestion", f.suggestion.empty() ? Json(nullptr) : Json(f.suggestion)},
+                 {"help", command + " --help"}};
+    const int code = fail(p);
+    std::cerr << "Run '" << command << " --help' for usage.\n";
+    return code;
 }
 
 void Tool::connect() {
@@ -122,53 +150,76 @@ void Tool::connect() {
     embedded_.reset(new ServiceState(EmbeddedService().ensure()));
 }
 
+// The command's body; with -v, the host log's reasons follow the library's
+// messages on stderr, whether the body succeeded or not.
+Reply Tool::run_body() {
+    struct Reasons {
+        const Tool& tool;
+        ~Reasons() {
+            if (tool.globals_.verbose)
+                for (const std::string& line : tool.host_log()) std::cerr << "dsmtool: " << line << '\n';
+        }
+    } reasons{*this};
+    return selected_->body();
+}
+
 int Tool::run() {
     if (!selected_) return kExitOk;
     g_verbose = globals_.verbose;
+    const std::string& path = selected_->path;
     try {
+        if (selected_->needs == Needs::ServiceAndHostLog) host_log_.reset(new HostLog);
         // The library stays quiet while the configuration is probed: a missing
         // one is the normal case here, not an error worth printing.
-        if (selected_->needs == Needs::Service) connect();
+        if (selected_->needs != Needs::Nothing) connect();
         dsmlib_set_logger(collect_log, nullptr);
         g_errors.clear();
-        const Reply reply = selected_->body();
-        render(reply, globals_.json, std::cout);
+        const Reply reply = run_body();
+        render(reply, globals_, std::cout);
         return reply.exit;
     } catch (const Failure& f) {
-        return report(f);
+        return fail(library_failure(f));
     } catch (const NotFound& e) {
-        std::cerr << "dsmtool: " << selected_->path << ": " << e.what() << '\n';
-        return kExitFailure;
+        return fail({kExitFailure, "not_found", path + ": " + e.what()});
+    } catch (const NotApplied& e) {
+        return fail({kExitFailure, "not_applied", path + ": " + e.what()});
     } catch (const UsageError& e) {
-        std::cerr << "dsmtool: " << selected_->path << ": " << e.what() << '\n';
-        return kExitUsage;
+        return fail({kExitUsage, "usage", path + ": " + e.what()});
     } catch (const ServiceError& e) {
-        std::cerr << "dsmtool: cannot start the per-user service: " << e.what() << '\n';
-        return kExitService;
+        return fail({kExitService, "service", std::string("cannot start the per-user service: ") + e.what()});
     } catch (const std::exception& e) {
-        std::cerr << "dsmtool: " << selected_->path << ": " << e.what() << '\n';
-        return kExitFailure;
+        return fail({kExitFailure, "failure", path + ": " + e.what()});
     }
 }
 
-int Tool::report(const Failure& f) const {
+Problem Tool::library_failure(const Failure& f) const {
     const int status = f.status();
     const std::string meaning = f.meaning().empty() ? status_meaning(status) : f.meaning();
-    const std::string cause = g_errors.empty() ? std::string() : one_line(g_errors.front());
-    std::cerr << "dsmtool: " << selected_->path << ": " << f.call() << " failed with status " << status;
-    if (*status_name(status)) std::cerr << " " << status_name(status);
-    std::cerr << " (" << meaning << ")";
-    if (!cause.empty()) std::cerr << ": " << cause;
-    std::cerr << '\n';
+    // The library names only the host it missed; say where it looked, and why there.
+    const std::string cause = status == DSM_E_NO_CONNECTION ? unreachable(globals_.emm_server)
+                              : g_errors.empty()            ? std::string()
+                                                            : one_line(g_errors.front());
+    std::string message = selected_->path + ": " + f.call() + " failed with status " + std::to_string(status);
+    if (*status_name(status)) message += std::string(" ") + status_name(status);
+    message += " (" + meaning + ")";
+    if (!cause.empty()) message += ": " + cause;
+    Problem p{kExitFailure, "library", message};
+    p.details = {{"status", status},
+                 {"name", status_name(status)},
+                 {"meaning", meaning},
+                 {"call", f.call()},
+                 {"cause", cause}};
+    return p;
+}
+
+int Tool::fail(const Problem& p) const {
+    std::cerr << "dsmtool: " << p.message << '\n';
     if (globals_.json) {
-        Json error = {{"status", status},
-                      {"name", status_name(status)},
-                      {"meaning", meaning},
-                      {"call", f.call()},
-                      {"cause", cause}};
-        std::cout << Json{{"error", error}}.dump(2) << '\n';
+        Json error = {{"kind", p.kind}, {"exit", p.exit}, {"message", p.message}};
+        error.update(p.details);
+        print_json(Json{{"error", error}}, std::cout);
     }
-    return kExitFailure;
+    return p.exit;
 }
 
 }  // namespace dsmtool

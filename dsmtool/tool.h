@@ -4,7 +4,9 @@
 #define DSMTOOL_TOOL_H
 
 #include "dsm.h"
+#include "config.h"
 #include "embedded.h"
+#include "options.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -70,16 +72,32 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A change the service accepted but does not hold when read back.
+class NotApplied : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One failure as people and scripts see it: "dsmtool: MESSAGE" on stderr
+// and, with --json, {"error": {kind, exit, message, ...details}} on stdout.
+struct Problem {
+    int exit;
+    std::string kind;  // usage, library, not_found, not_applied, service, failure
+    std::string message;
+    Json details = Json::object();
+};
+
 // Throws Failure when 'status' is not DSM_OK.
 void check(int status, const char* call);
 
 // Whether a command talks to DiskServiceMgr (and so may need the per-user
-// service started first).
-enum class Needs { Nothing, Service };
+// service started first), and whether it reads the host log.
+enum class Needs { Nothing, Service, ServiceAndHostLog };
 
 // Options every command shares.
 struct Globals {
     bool json = false;
+    bool bytes = false;
     bool verbose = false;
     bool no_embedded = false;
     std::string emm_server;
@@ -101,6 +119,9 @@ public:
     // The per-user service this run connected to, or null when an EMM
     // server was configured.
     const ServiceState* embedded() const { return embedded_.get(); }
+    // The host log lines of this run so far (Needs::ServiceAndHostLog).
+    std::vector<std::string> host_log() const;
+    const CLI::App& app() const { return app_; }
 
     // Parses, runs the selected command and returns the process exit code.
     int main(int argc, char** argv);
@@ -113,39 +134,18 @@ private:
     };
 
     int run();
-    int report(const Failure& f) const;
+    Reply run_body();
+    int fail(const Problem& p) const;
+    int usage(const CLI::ParseError& e) const;
+    Problem library_failure(const Failure& f) const;
     void connect();
 
     CLI::App& app_;
     Globals globals_;
     std::unique_ptr<Selected> selected_;
     std::unique_ptr<ServiceState> embedded_;
+    std::unique_ptr<HostLog> host_log_;
 };
-
-// An option whose absence matters (an update changes only what was given).
-template <class T>
-struct Optional {
-    T value{};
-    CLI::Option* option = nullptr;
-    bool given() const { return option && option->count() > 0; }
-};
-
-template <class T>
-CLI::Option* add_optional(CLI::App* cmd, const std::string& name, Optional<T>& opt, const std::string& help) {
-    opt.option = cmd->add_option(name, opt.value, help);
-    return opt.option;
-}
-
-// An option that may be given several times, one value each time (so that
-// it never swallows the positionals after it).
-CLI::Option* add_repeated(CLI::App* cmd, const std::string& name, std::vector<std::string>& values,
-                          const std::string& help);
-
-// Text of the optional --reason of a change, or null when none was given.
-inline const char* reason_or_null(const std::string& reason) { return reason.empty() ? nullptr : reason.c_str(); }
-
-// Adds --reason (the audit reason sent with a change).
-void add_reason(CLI::App* cmd, std::string& reason);
 
 }  // namespace dsmtool
 

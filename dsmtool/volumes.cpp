@@ -3,6 +3,8 @@
 #include "families.h"
 #include "records.h"
 
+#include <limits>
+
 namespace dsmtool {
 
 namespace {
@@ -12,9 +14,13 @@ struct VolumeArgs {
     std::vector<std::string> sources, targets;
     bool internal = false;
     bool legacy = false;
-    Optional<long long> flags;
+    Optional<int64_t> flags;
     Optional<long long> total, free, potential_free, committed, precommitted;
 };
+
+// Volume flags are sent signed and read back unsigned: only what reads back
+// the same is taken.
+constexpr int64_t kMaxVolumeFlags = std::numeric_limits<int64_t>::max();
 
 using RepGetter = int (*)(const dsm_diskvolumeinfo_t*, unsigned int, char*, int);
 
@@ -41,7 +47,7 @@ void load_volume(const Tool& tool, const dsm_diskgroupinfo_t& pool, const std::s
 // Every replication source or target of the held volume, in service order.
 Json replication_specs(const dsm_diskvolumeinfo_t& v, RepGetter get, const char* call) {
     Json out = Json::array();
-    char name[4097];
+    char name[kReplicationBuffer];
     for (unsigned int i = 0;; ++i) {
         const int status = get(&v, i, name, static_cast<int>(sizeof name));
         if (status == DSM_E_NO_REPLICATION) return out;
@@ -206,7 +212,10 @@ Reply vol_state(const Tool& tool, const VolumeArgs& a) {
     else
         check(dsm_update_diskvolume_state(&key, state, tool.db_mode(), &out, reason_or_null(a.reason)),
               "dsm_update_diskvolume_state");
-    return changed(tool, pool.rec, a.name, "is " + a.state + (a.internal ? " (internal state)" : ""));
+    Reply r = changed(tool, pool.rec, a.name, "is ");
+    expect_held("volume " + a.name + " state", a.state, r.data["state"]);
+    r.message += r.data["state"].get<std::string>() + (a.internal ? " (internal state)" : "");
+    return r;
 }
 
 Reply vol_flags(const Tool& tool, const VolumeArgs& a) {
@@ -227,7 +236,8 @@ Reply vol_flags(const Tool& tool, const VolumeArgs& a) {
     const Json flags = optional_value<uint64_t>([&](uint64_t* out) { return dsm_diskvolume_flags(&v.rec, out); });
     Json j = {{"pool", a.pool}, {"name", a.name}, {"flags", flags}};
     if (!a.flags.given()) return {j};
-    return {j, {}, "Volume " + a.name + " flags set to " + std::to_string(a.flags.value)};
+    expect_held("volume " + a.name + " flags", a.flags.value, flags);
+    return {j, {}, "Volume " + a.name + " flags set to " + flags.dump()};
 }
 
 Reply vol_replication(const Tool& tool, const VolumeArgs& a) {
@@ -249,15 +259,22 @@ Reply vol_delete(const Tool& tool, const VolumeArgs& a) {
     return {volume_json(out), {}, "Volume " + a.name + " deleted from " + a.pool};
 }
 
+void add_pool(CLI::App* cmd, VolumeArgs& a) { add_text(cmd, "POOL", a.pool, "pool name", kPoolName)->required(); }
+
 void add_pool_and_name(CLI::App* cmd, VolumeArgs& a) {
-    cmd->add_option("POOL", a.pool, "pool name")->required();
-    cmd->add_option("NAME", a.name, "volume name")->required();
+    add_pool(cmd, a);
+    add_text(cmd, "NAME", a.name, "volume name", kVolumeName)->required();
 }
 
 void add_replication_edits(CLI::App* cmd, VolumeArgs& a) {
-    add_repeated(cmd, "--rep-source", a.sources, "replication source to record (repeat for more)");
-    add_repeated(cmd, "--rep-target", a.targets, "replication target to record (repeat for more)");
+    add_repeated(cmd, "--rep-source", a.sources, "replication source to record (repeat for more)", kReplication);
+    add_repeated(cmd, "--rep-target", a.targets, "replication target to record (repeat for more)", kReplication);
     add_reason(cmd, a.reason);
+}
+
+void add_flags(CLI::App* cmd, VolumeArgs& a, const std::string& name, const std::string& help) {
+    add_optional<int64_t>(cmd, name, a.flags, help + " (0 to " + std::to_string(kMaxVolumeFlags) + ")", 0,
+                          kMaxVolumeFlags);
 }
 
 }  // namespace
@@ -269,7 +286,7 @@ void add_volume_commands(CLI::App& app, Tool& tool) {
 
     CLI::App* list =
         tool.command(*vol, "list", "list the volumes of a pool", Needs::Service, [=] { return vol_list(*t, *a); });
-    list->add_option("POOL", a->pool, "pool name")->required();
+    add_pool(list, *a);
 
     CLI::App* show = tool.command(*vol, "show", "show a volume with its flags, streams and replication", Needs::Service,
                                   [=] { return vol_show(*t, *a); });
@@ -277,36 +294,36 @@ void add_volume_commands(CLI::App& app, Tool& tool) {
 
     CLI::App* find = tool.command(*vol, "find", "find a volume by media id, or by its id on a storage server",
                                   Needs::Service, [=] { return vol_find(*t, *a); });
-    CLI::Option* media = find->add_option("--media-id", a->media_id, "disk media id");
-    find->add_option("--server", a->server, "storage server")->excludes(media);
-    find->add_option("--volume-id", a->volume_id, "volume id (or name) on that server")->excludes(media);
-    find->add_option("--type", a->type, "server type of that server");
-    find->add_option("--master", a->master, "master server (default: the configured one)");
+    CLI::Option* media = add_text(find, "--media-id", a->media_id, "disk media id", kMediaId);
+    add_text(find, "--server", a->server, "storage server", kServerName)->excludes(media);
+    add_text(find, "--volume-id", a->volume_id, "volume id (or name) on that server", kVolumeId)->excludes(media);
+    add_text(find, "--type", a->type, "server type of that server", kServerType);
+    add_text(find, "--master", a->master, "master server (default: the configured one)", kMasterServer);
     find->add_flag("--legacy", a->legacy, "look up by the legacy identity (server and volume id)");
 
     CLI::App* create =
         tool.command(*vol, "create", "create a volume in a pool", Needs::Service, [=] { return vol_create(*t, *a); });
     add_pool_and_name(create, *a);
-    CLI::Option* config = create->add_option("--config", a->config, "volume configuration (layout) text");
-    add_optional(create, "--flags", a->flags, "volume flags (0 when only --rep-* or --reason is given)")
-        ->excludes(config);
+    CLI::Option* config = add_text(create, "--config", a->config, "volume configuration (layout) text", kVolumeConfig);
+    add_flags(create, *a, "--flags", "volume flags (0 when only --rep-* or --reason is given)");
+    a->flags.option->excludes(config);
     add_replication_edits(create, *a);
     for (const char* name : {"--rep-source", "--rep-target", "--reason"}) create->get_option(name)->excludes(config);
 
     CLI::App* clone = tool.command(*vol, "clone", "create a volume from another, with its flags and replication",
                                    Needs::Service, [=] { return vol_clone(*t, *a); });
     add_pool_and_name(clone, *a);
-    clone->add_option("NEW", a->target, "name of the new volume")->required();
+    add_text(clone, "NEW", a->target, "name of the new volume", kVolumeName)->required();
     add_replication_edits(clone, *a);
 
     CLI::App* update = tool.command(*vol, "update", "change a volume's capacity and space figures", Needs::Service,
                                     [=] { return vol_update(*t, *a); });
     add_pool_and_name(update, *a);
-    add_optional(update, "--total", a->total, "total capacity");
-    add_optional(update, "--free", a->free, "free space");
-    add_optional(update, "--potential-free", a->potential_free, "potential free space");
-    add_optional(update, "--committed", a->committed, "committed space");
-    add_optional(update, "--precommitted", a->precommitted, "precommitted space");
+    add_optional_size(update, "--total", a->total, "total capacity");
+    add_optional_size(update, "--free", a->free, "free space");
+    add_optional_size(update, "--potential-free", a->potential_free, "potential free space");
+    add_optional_size(update, "--committed", a->committed, "committed space");
+    add_optional_size(update, "--precommitted", a->precommitted, "precommitted space");
 
     CLI::App* state =
         tool.command(*vol, "state", "set a volume up or down", Needs::Service, [=] { return vol_state(*t, *a); });
@@ -318,7 +335,7 @@ void add_volume_commands(CLI::App& app, Tool& tool) {
     CLI::App* flags =
         tool.command(*vol, "flags", "show or set a volume's flags", Needs::Service, [=] { return vol_flags(*t, *a); });
     add_pool_and_name(flags, *a);
-    add_optional(flags, "--set", a->flags, "new flags");
+    add_flags(flags, *a, "--set", "new flags");
 
     CLI::App* rep = tool.command(*vol, "replication", "list a volume's replication sources and targets", Needs::Service,
                                  [=] { return vol_replication(*t, *a); });

@@ -37,7 +37,7 @@ step server create sts1 --type AdvancedDisk
 step server config set sts1 Threads=8 Path=/data/sts1
 step server config get sts1
 step pool create pool1 --type AdvancedDisk --server sts1
-for v in vol1:1099511627776:824633720832 vol2:549755813888:549755813888 vol3:2199023255552:219902325555; do
+for v in vol1:1T:768G vol2:512G:512G vol3:2T:200G; do
   IFS=: read -r name total free <<<"$v"
   step vol create pool1 "$name"
   step vol update pool1 "$name" --total "$total" --free "$free"

@@ -134,11 +134,20 @@ TEST_F(ToolCatalog, GlobalAttributes) {
     EXPECT_EQ(r.out, "color set to green (was blue)\n");
     EXPECT_EQ(run_ok({"attribute", "get", "color"}).out, "green\n");
     EXPECT_EQ(run_ok({"--json", "attribute", "get", "color"}).json()["value"], "green");
+
+    // The value printed is the one read back: a change the service does not
+    // hold is reported, not confirmed.
+    CORBA::Any previous;
+    previous <<= "green";
+    control()->scriptReply("setGlobalAttribute", 1, previous);
+    r = expect_exit(1, {"attribute", "set", "color", "red"});
+    EXPECT_EQ(r.err, "dsmtool: attribute set: the service holds attribute color green, not red\n");
+    EXPECT_EQ(run_ok({"attribute", "get", "color"}).out, "green\n");
 }
 
 TEST_F(ToolCatalog, FastBackupChecks) {
     Catalog catalog;
-    catalog.write("maps", "ELP AdvancedDisk rapidor\nELP PlainDisk\n");
+    catalog.write("maps", "ELP AdvancedDisk rapidor\nELP BasicDisk\n");
     catalog.write("stunits",
                   "name=stu_fast type=6 sub_media_type=6 disk_pool=dp_fast\n"
                   "name=stu_slow type=6 sub_media_type=6 disk_pool=dp_slow\n");
@@ -152,14 +161,22 @@ TEST_F(ToolCatalog, FastBackupChecks) {
     EXPECT_EQ(r.json()["fast_backup"], false);
     r = expect_exit(4, {"fastbackup", "unit", "stu_slow"});
     EXPECT_EQ(r.out, "stu_slow does not support fast backups\n");
-    r = run_ok({"--json", "fastbackup", "unit", "elsewhere"});
-    EXPECT_EQ(r.json()["storage_unit"], false);
-    EXPECT_EQ(r.json()["fast_backup"], true) << "what is not a storage unit does not stand in the way";
-    r = run_ok({"fastbackup", "group", "nogroup"});
-    EXPECT_EQ(r.out, "nogroup supports fast backups (not a storage_group)\n");
+    // -v gives the checks' reasons, from the host log.
+    r = expect_exit(4, {"-v", "fastbackup", "residence", "stu_slow"});
+    EXPECT_NE(r.err.find("dsmtool: [storage_unit_support_fast_backup] the STU stu_slow does not support rapidor\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(run_tool({"fastbackup", "unit", "stu_slow"}).err, "") << "only with -v";
+    // A name that is no destination at all is told apart from one that says no.
+    const std::pair<std::vector<std::string>, std::string> missing[] = {
+        {{"fastbackup", "unit", "elsewhere"}, "unit: elsewhere is no storage unit"},
+        {{"fastbackup", "group", "nogroup"}, "group: nogroup is no storage group"},
+        {{"fastbackup", "residence", "nowhere"}, "residence: nowhere is no SLP, storage group or storage unit"},
+    };
+    for (const auto& [args, text] : missing) EXPECT_EQ(expect_exit(1, args).err, "dsmtool: fastbackup " + text + "\n");
 
     run_ok({"server", "create", "fast1", "--type", "AdvancedDisk"});
-    run_ok({"server", "create", "plain1", "--type", "PlainDisk"});
+    run_ok({"server", "create", "plain1", "--type", "BasicDisk"});
     // A state the library does not know (neither up nor down) is left out.
     DS::StorageServerInfo_var odd = new OBV_DS::StorageServerInfo;
     auto* host = new OBV_DS::StorageServer;

@@ -55,8 +55,9 @@ TEST_F(ToolPools, WholeLife) {
     EXPECT_EQ(sent<DS::DiskGroup>("createDiskGroup", "DSM::AuditReason"), Strings{"new pool for backups"});
     EXPECT_EQ(sent<DS::DiskGroup>("createDiskGroup", "DSM::servertype"), Strings{"AdvancedDisk"});
 
-    // A person reads a table, a script the JSON.
+    // A person reads a table, a script the JSON; --brief gives names only.
     EXPECT_EQ(run_ok({"pool", "list", "--brief"}).out, expected("pool_list_brief.txt"));
+    EXPECT_EQ(run_ok({"--json", "pool", "list", "--brief"}).json(), json::array({"pool1"}));
     r = run_ok({"pool", "list"});
     EXPECT_EQ(r.out.rfind(" Name    Server type    State   Volumes   Servers   Total capacity", 0), 0u) << r.out;
     json list = run_ok({"pool", "list", "--json"}).json();
@@ -66,6 +67,8 @@ TEST_F(ToolPools, WholeLife) {
     EXPECT_EQ(list[0]["servers"], 1);
     EXPECT_EQ(run_ok({"--json", "pool", "list", "--server", "sts1"}).json().size(), 1u);
     EXPECT_TRUE(run_ok({"--json", "pool", "list", "--server", "other"}).json().empty());
+    EXPECT_EQ(run_ok({"--json", "pool", "list", "--type", "AdvancedDisk"}).json().size(), 1u);
+    EXPECT_TRUE(run_ok({"--json", "pool", "list", "--type", "BasicDisk"}).json().empty()) << "filtered by type";
 
     json pool = show("pool1");
     EXPECT_EQ(pool["server_type"], "AdvancedDisk");
@@ -161,6 +164,20 @@ TEST_F(ToolPools, RefusedAuditAndServiceFaultsAreReportedWithTheirStatus) {
         << r.err;
 }
 
+TEST_F(ToolPools, DeletingWhatIsStillInUseNeedsForce) {
+    run_ok({"pool", "create", "pool1", "--type", "AdvancedDisk", "--server", "sts1"});
+    run_ok({"vol", "create", "pool1", "vol1"});
+    ToolResult r = expect_exit(2, {"pool", "delete", "pool1"});
+    EXPECT_EQ(r.err, "dsmtool: pool delete: pool pool1 still has 1 volume; give --force to delete it with them\n");
+    r = expect_exit(2, {"server", "delete", "sts1"});
+    EXPECT_EQ(r.err, "dsmtool: server delete: storage server sts1 is used by pool(s) pool1; give --force to delete it "
+                     "anyway\n");
+    EXPECT_EQ(control()->callCount("deleteDiskGroup") + control()->callCount("deleteStorageServer"), 0);
+    run_ok({"pool", "delete", "pool1", "--force"});
+    run_ok({"server", "delete", "sts1"});
+    EXPECT_TRUE(run_ok({"--json", "server", "list"}).json().empty());
+}
+
 TEST_F(ToolPools, ListsGrowPastTheFirstBuffer) {
     for (int i = 0; i < 40; ++i) {
         DS::DiskGroupInfo_var v = pool_value("p" + std::to_string(100 + i));
@@ -192,7 +209,7 @@ TEST_F(ToolVolumes, WholeLife) {
     EXPECT_EQ(list[1]["pool"], "pool1");
     r = run_ok({"vol", "list", "pool1"});
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')), " Name   State   Total capacity   Free space   Media ID");
-    EXPECT_NE(r.out.find("\n vol2   up      0"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n vol2   up      0 B"), std::string::npos) << r.out;
 
     json v2 = volume("vol2");
     EXPECT_EQ(v2["state"], "up");
@@ -267,4 +284,47 @@ TEST_F(ToolVolumes, AuditRefusalOfADelete) {
     EXPECT_NE(r.err.find("status 2000053 DSM_E_AUDIT"), std::string::npos) << r.err;
     expect_exit(2, {"vol", "create", "pool1", "v", "--config", "x", "--flags", "1"});
     expect_exit(2, {"vol", "update", "pool1", "vol1"});
+}
+
+// A server added to a pool shows with its own type, though the tool names it
+// with the pool's; what the service refuses is shown in its own words.
+TEST_F(ToolVolumes, MembersKeepTheirTypeAndRefusalsShowTheServicesText) {
+    run_ok({"vol", "create", "pool1", "vol1"});
+    run_ok({"server", "create", "shared1", "--type", "SharedDisk"});
+    run_ok({"pool", "add-server", "pool1", "shared1"});
+    const json pool = show("pool1");
+    ASSERT_EQ(pool["server_list"].size(), 2u);
+    EXPECT_EQ(pool["server_list"][1]["server_type"], std::string("SharedDisk"));
+
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"pool", "update", "pool1", "--high", "10", "--low", "20"}, "high water mark 10 is below low water mark 20"},
+        {{"server", "create", "odd1", "--type", "NoSuchDisk"}, "unknown server type NoSuchDisk"},
+        {{"vol", "update", "pool1", "vol1", "--total", "-5"}, "disk volume vol1: negative capacity -5"},
+    };
+    for (auto& [args, text] : refused) {
+        ToolResult r = expect_exit(1, args);
+        EXPECT_NE(r.err.find("(error reported by the disk service): " + text), std::string::npos) << r.err;
+    }
+}
+
+// Sizes are taken with the units administrators type, shown in IEC units in
+// tables (exact bytes with --bytes and in JSON), in columns aligned by
+// display width.
+TEST_F(ToolVolumes, SizesInUnitsAndColumnsInDisplayWidth) {
+    run_ok({"vol", "create", "pool1", "vol1"});
+    const std::pair<const char*, long long> sizes[] = {
+        {"1K", 1024},          {"1KB", 1000},          {"2MiB", 2097152},        {"3g", 3221225472},
+        {"1T", 1099511627776}, {"5TB", 5000000000000}, {"1P", 1125899906842624}, {"010", 10},
+    };
+    for (const auto& [typed, bytes] : sizes) {
+        run_ok({"vol", "update", "pool1", "vol1", "--total", typed});
+        EXPECT_EQ(volume("vol1")["total_capacity"], bytes) << typed;
+    }
+    run_ok({"vol", "update", "pool1", "vol1", "--total", "1T", "--free", "1536M"});
+    const std::string wide = "caf\xC3\xA9-\xE5\x8D\xB7";  // "café-卷": 9 bytes, 7 columns
+    run_ok({"pool", "create", wide, "--type", "AdvancedDisk", "--server", "sts1"});
+    run_ok({"vol", "create", wide, "v"});
+    run_ok({"vol", "update", wide, "v", "--total", "1023", "--free", "0"});
+    EXPECT_EQ(run_ok({"pool", "list"}).out, expected("pool_list.txt"));
+    EXPECT_EQ(run_ok({"pool", "list", "--bytes"}).out, expected("pool_list_bytes.txt"));
 }
