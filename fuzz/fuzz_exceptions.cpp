@@ -6,9 +6,7 @@
 //
 //   input: locale text, exception octet (bit 0: IllegalArgumentException),
 //          details
-#include "Exercise.h"
-
-#include <string>
+#include "FuzzValues.h"
 
 namespace {
 
@@ -26,9 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     install_reading_logger(locale ? g_locale.c_str() : nullptr);
     const bool illegal_argument = in.byte() & 1;
     FW::ServiceExceptionDetails_var details = read_details(in);
+    // The exception takes a reference of its own.
     if (illegal_argument) {
         auto* own = FW::IllegalArgumentExceptionDetails::_downcast(details.in());
-        if (own) own->_add_ref();  // the exception takes one reference
+        if (own) own->_add_ref();
         exercise(FW::IllegalArgumentException(own));
     } else {
         if (details.in()) details->_add_ref();

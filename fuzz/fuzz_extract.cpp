@@ -4,7 +4,7 @@
 // exported accessors of the held kinds.
 //
 //   input: kind octet (mod the number of kinds), the value, then the knobs
-#include "Exercise.h"
+#include "FuzzValues.h"
 
 #include <iterator>
 
@@ -18,20 +18,8 @@ void run(Reader& in) {
     exercise(in, v.in());
 }
 
-using Run = void (*)(Reader&);
-const Run kKinds[] = {
-    run<DS::DiskGroup, read_diskgroup>,
-    run<DS::DiskGroupInfo, read_diskgroupinfo>,
-    run<DS::DiskVolume, read_diskvolume>,
-    run<DS::DiskVolumeInfo, read_diskvolumeinfo>,
-    run<DS::StorageServer, read_storageserver>,
-    run<DS::StorageServerInfo, read_storageserverinfo>,
-    run<DS::StorageServerConfigItem, read_configitem>,
-    run<DS::Enclosure, read_enclosure>,
-    run<DS::EnclosureInfo, read_enclosureinfo>,
-    run<DS::Disk, read_disk>,
-    run<DS::MountPoint, read_mountpoint>,
-};
+#define DSM_FUZZ_RUN(T, name) run<DS::T, read_##name>,
+void (*const kKinds[])(Reader&) = {DSM_FUZZ_VALUE_KINDS(DSM_FUZZ_RUN)};
 
 }  // namespace
 

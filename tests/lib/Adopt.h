@@ -9,22 +9,16 @@
 namespace dsmtest {
 
 template <class T>
-class Adopted {
-public:
-    explicit Adopted(T* v) : v_(v) {}
-    ~Adopted() { CORBA::remove_ref(v_); }
+struct Adopted {
+    explicit Adopted(T* p) : v(p) {}
     Adopted(const Adopted&) = delete;
-    Adopted& operator=(const Adopted&) = delete;
-    operator T*() const { return v_; }
-
-private:
-    T* v_;
+    ~Adopted() { CORBA::remove_ref(v); }
+    operator T*() const { return v; }
+    T* v;
 };
 
 template <class T>
-Adopted<T> adopt(T* v) {
-    return Adopted<T>(v);
-}
+Adopted<T> adopt(T* v) { return Adopted<T>(v); }
 
 }  // namespace dsmtest
 

@@ -24,19 +24,14 @@ ConfigFile::~ConfigFile() {
 }
 
 void ConfigFile::write(const std::string& contents) {
-    std::ofstream out(path_, std::ios::trunc);
-    out << contents;
-    out.close();
+    std::ofstream(path_, std::ios::trunc) << contents;
     setenv("KDCONF_FILE", path_.c_str(), 1);
 }
 
 std::string service_config(const std::string& address, int port, int call_timeout_ms) {
-    return "# written by the test fixture\n"
-           "EMM_SERVER = " + address + "\n"
-           "SERVER = " + address + "\n"
-           "SERVER = media1.example.test\n"
-           "KDDSMFSM_PORT = " + std::to_string(port) + "\n"
-           "ORB_CALL_TIMEOUT_MS = " + std::to_string(call_timeout_ms) + "\n";
+    return "# written by the test fixture\nEMM_SERVER = " + address + "\nSERVER = " + address +
+           "\nSERVER = media1.example.test\nKDDSMFSM_PORT = " + std::to_string(port) +
+           "\nORB_CALL_TIMEOUT_MS = " + std::to_string(call_timeout_ms) + "\n";
 }
 
 namespace {
@@ -76,8 +71,7 @@ void ServiceEnvironment::reset() {
             control()->reset();
             return;
         } catch (const CORBA::SystemException& e) {
-            if (attempt == 2)
-                throw std::runtime_error(std::string("the service cannot be reset: ") + e._name());
+            if (attempt == 2) throw std::runtime_error(std::string("the service cannot be reset: ") + e._name());
             control_ = DsmControl::Control::_nil();
         }
     }

@@ -25,8 +25,7 @@ public:
     const std::string& path() const { return path_; }
 
 private:
-    std::string dir_;
-    std::string path_;
+    std::string dir_, path_;
 };
 
 // The configuration the fixture writes for a service on 'address':'port'.
@@ -36,7 +35,6 @@ class ServiceEnvironment : public ::testing::Environment {
 public:
     void SetUp() override;
     void TearDown() override;
-
     static ServiceEnvironment& get();
     ServiceProcess& service() { return *service_; }
     ConfigFile& config() { return config_; }

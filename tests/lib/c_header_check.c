@@ -26,6 +26,8 @@ DSM_CHECK(mount_path, sizeof(((dsm_mountpoint_t *)0)->path) == 4097);
 DSM_CHECK(lsu_name, sizeof(((dsm_ELP_lsu_t *)0)->lsu_name) == 4097);
 DSM_CHECK(name_buffer, sizeof(dsm_name_t) == 1025);
 DSM_CHECK(datamover_buffer, sizeof(dsm_datamover_name_t) == 1025);
+/* A cleared record reads as not reported. */
+DSM_CHECK(unknown_is_zero, DSM_TRI_UNKNOWN == 0 && DSM_CONFIG_UNKNOWN == 0);
 
 /* Calls through the prototypes, as a C caller writes them. */
 int dsm_c_header_check(void);

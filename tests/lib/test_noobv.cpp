@@ -9,14 +9,12 @@
 #include <gtest/gtest.h>
 
 using dsmtest::ServiceEnvironment;
-using dsmtest::ServiceTest;
-
-class NoRegistration : public ServiceTest {};
+using NoRegistration = dsmtest::ServiceTest;
 
 TEST_F(NoRegistration, ConnectingNeverRegistersAndValuesCannotArrive) {
     LogCapture capture;
     EXPECT_FALSE(dsmlib_set_noOBVregistration());
-    dsmlib_set_emmserver(ServiceEnvironment::get().service().address().c_str());
+    dsmlib_set_emmserver(service().address().c_str());
     EXPECT_EQ(dsmlib_ping(), DSM_OK) << capture.dump();
     EXPECT_TRUE(capture.containing("Registerd").empty()) << capture.dump();
     EXPECT_EQ(ServiceEnvironment::get().orb()->lookup_value_factory(

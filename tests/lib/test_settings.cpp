@@ -10,21 +10,17 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
-std::string write_config(const std::string& contents) {
+void write_config(const std::string& contents) {
     static char path[] = "/tmp/dsm-settings-XXXXXX";
-    static int fd = mkstemp(path);
-    (void)fd;
+    [[maybe_unused]] static const int fd = mkstemp(path);  // once per process
     std::ofstream(path, std::ios::trunc) << contents;
     setenv("KDCONF_FILE", path, 1);
-    return path;
 }
 
 void capture_line(int, const char*, const char*, const char*, const char*, int) {}
@@ -39,49 +35,42 @@ TEST(Settings, MissingOrMalformedConfigurationGivesNullAndSaysSo) {
     EXPECT_EQ(dsmlib_get_emmserver(), nullptr);
     EXPECT_TRUE(capture.has(kFailedConfig, DSM_SEV_FATAL, "dsmlib_set_emmserver")) << capture.dump();
 
-    const char* master = dsmlib_get_masterserver();
-    ASSERT_NE(master, nullptr);
-    EXPECT_STREQ(master, "");
+    EXPECT_STREQ(dsmlib_get_masterserver(), "");
     EXPECT_EQ(capture.exactly(kFailedConfig).size(), 2u) << "the master read tries the file again";
 
-    write_config("EMM_SERVER = emm1\nthis line is not a setting\n");
+    write_config("EMM_SERVER = 127.0.0.1\nthis line is not a setting\n");
     EXPECT_EQ(dsmlib_set_emmserver(nullptr), nullptr);
     EXPECT_EQ(capture.exactly(kFailedConfig).size(), 3u);
 }
 
-TEST(Settings, ServerNamesComeFromTheConfigurationOnce) {
-    write_config("# product configuration\nEMM_SERVER = emm1.example.test\n"
-                 "SERVER = master1.example.test\nSERVER = media2.example.test\n");
+TEST(Settings, ServerNamesComeFromTheConfigurationOnceUnlessSet) {
+    // Loopback by three spellings, so that each value shows where it came from.
+    write_config("# product configuration\nEMM_SERVER = 127.1\nSERVER = 127.0.0.1\nSERVER = 127.0.1\n");
     LogCapture capture;
-    EXPECT_STREQ(dsmlib_get_emmserver(), "emm1.example.test");
-    EXPECT_STREQ(dsmlib_get_masterserver(), "master1.example.test");
-    EXPECT_TRUE(capture.has("EMM server set to emm1.example.test", DSM_SEV_PROGRESS, "dsmlibp_emmserver"));
-    EXPECT_TRUE(capture.has("Master server set to master1.example.test", DSM_SEV_PROGRESS,
-                            "dsmlibp_masterserver"));
+    EXPECT_STREQ(dsmlib_get_emmserver(), "127.1");
+    EXPECT_STREQ(dsmlib_get_masterserver(), "127.0.0.1");
+    EXPECT_TRUE(capture.has("EMM server set to 127.1", DSM_SEV_PROGRESS, "dsmlibp_emmserver"));
+    EXPECT_TRUE(capture.has("Master server set to 127.0.0.1", DSM_SEV_PROGRESS, "dsmlibp_masterserver"));
 
-    // Once set, the names are not read again.
-    write_config("EMM_SERVER = other\nSERVER = other\n");
-    EXPECT_STREQ(dsmlib_get_emmserver(), "emm1.example.test");
-    EXPECT_STREQ(dsmlib_get_masterserver(), "master1.example.test");
-}
-
-TEST(Settings, ExplicitEmmServerIsCutTo255Characters) {
+    // Once set, the names are not read again; an explicit EMM server replaces
+    // the name, cut to 255 characters.
+    write_config("EMM_SERVER = 127.0.1\nSERVER = 127.0.1\n");
+    EXPECT_STREQ(dsmlib_get_emmserver(), "127.1");
+    EXPECT_STREQ(dsmlib_get_masterserver(), "127.0.0.1");
     const std::string longname(300, 'e');
     const char* stored = dsmlib_set_emmserver(longname.c_str());
     ASSERT_NE(stored, nullptr);
     EXPECT_EQ(std::string(stored), longname.substr(0, 255));
     EXPECT_EQ(dsmlib_get_emmserver(), stored);
-    EXPECT_STREQ(dsmlib_set_emmserver("emm2"), "emm2");
+    EXPECT_STREQ(dsmlib_set_emmserver("127.0.0.1"), "127.0.0.1");
 }
 
 TEST(Settings, LoggerAndLocale) {
     dsmlib_logger_t before = dsmlib_get_logger();
     ASSERT_NE(before, nullptr);
-    EXPECT_EQ(dsmlib_set_logger(capture_line, "fr_FR.UTF-8"), before);
-    const char* l1 = dsmlib_get_logger_locale();
-    const char* l2 = dsmlib_get_logger_locale();
-    EXPECT_STREQ(l1, "fr_FR.UTF-8");
-    EXPECT_EQ(l1, l2) << "the caller's pointer is stored, not a copy";
+    const char* locale = "fr_FR.UTF-8";
+    EXPECT_EQ(dsmlib_set_logger(capture_line, locale), before);
+    EXPECT_EQ(dsmlib_get_logger_locale(), locale) << "the caller's pointer is stored, not a copy";
 
     EXPECT_EQ(dsmlib_set_logger(nullptr, nullptr), capture_line);
     EXPECT_NE(dsmlib_get_logger(), nullptr);
@@ -89,19 +78,15 @@ TEST(Settings, LoggerAndLocale) {
     EXPECT_STREQ(dsmlib_get_logger_locale(), std::setlocale(LC_ALL, nullptr));
 }
 
-TEST(Settings, DatabaseModeConverts) {
-    for (int mode : {0, 1, 2}) {
-        CORBA::Long out = -1;
-        EXPECT_EQ(dsmlibp_db_mode(mode, &out), 0);
-        EXPECT_EQ(out, mode);
+// Modes 0 to 2 convert; others are refused and leave the output (the
+// message is checked in test_helper.cpp).
+TEST(Settings, DatabaseModeConvertsOrIsRefused) {
+    for (int mode : {-1, 0, 1, 2, 3}) {
+        CORBA::Long out = 42;
+        const bool known = mode >= 0 && mode <= 2;
+        EXPECT_EQ(dsmlibp_db_mode(mode, &out), known ? 0 : DSM_E_INVALID_ARG) << mode;
+        EXPECT_EQ(out, known ? mode : 42) << mode;
     }
-    LogCapture capture;
-    CORBA::Long out = 42;
-    EXPECT_EQ(dsmlibp_db_mode(3, &out), DSM_E_INVALID_ARG);
-    EXPECT_EQ(out, 42);
-    EXPECT_EQ(dsmlibp_db_mode(-1, &out), DSM_E_INVALID_ARG);
-    EXPECT_TRUE(capture.has("Unknown dsm_dbmode (dbmode=3)", DSM_SEV_ERROR, "dsmlibp_db_mode"));
-    EXPECT_TRUE(capture.has("Unknown dsm_dbmode (dbmode=-1)", DSM_SEV_ERROR, "dsmlibp_db_mode"));
 }
 
 TEST(Settings, ServiceContextKeepsTheStoredFunction) {
@@ -129,7 +114,6 @@ TEST(Settings, ExternalOrbIsKeptAndRegistrationCanBeSkipped) {
     ASSERT_EQ(capture.lines().size(), 1u);
     EXPECT_EQ(capture.lines()[0].text.rfind("Skipping registration of OBV factories with orb 0x", 0), 0u);
     EXPECT_FALSE(dsmlibp_register_factories(true)) << "already marked registered";
-    EXPECT_TRUE(capture.containing("Registerd").empty());
 }
 
 // The version the library reports is the project's one version, and the

@@ -1,14 +1,18 @@
 #include "Workload.h"
 
-#include "Adopt.h"
+#include "Orb.h"
 #include "PoolHelpers.h"
 
-#include "dsm.h"
+#include "dsmlib_internal.h"
 
 #include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <cstdlib>
-#include <cstring>
-#include <vector>
+#include <exception>
+#include <mutex>
+#include <sstream>
+#include <thread>
 
 namespace dsmtest {
 
@@ -17,183 +21,222 @@ namespace {
 // The service's status for an object it does not know.
 constexpr int kNotFound = 2050010;
 
-// Tallies the calls of one step; the first unexpected status ends it.
-class Step {
-public:
-    explicit Step(const char* name, int expected = DSM_OK) : outcome_{name, 0, expected, expected, true} {}
-
-    // True when 'status' is the one wanted.
-    bool call(int status, int want) {
-        ++outcome_.calls;
-        if (status == want) return true;
-        if (outcome_.status == outcome_.expected) outcome_.status = status;
-        return false;
-    }
-    bool call(int status) { return call(status, DSM_OK); }
-    void expect(bool as_seeded) { outcome_.as_seeded = outcome_.as_seeded && as_seeded; }
-    Outcome done() const { return outcome_; }
-
-private:
-    Outcome outcome_;
+// The mix: each step's name, the status it must end with, and what it does.
+const struct Step {
+    const char* name;
+    int expected;
+    void (*run)(const Workload& w, Outcome& step);
+} kMix[Workload::kSteps] = {
+    {"pool details", DSM_OK, [](const Workload& w, Outcome& step) {
+        const dsm_diskgroup_t key = pool_record(w.pool);
+        dsm_diskgroupinfo_t info = empty_info();
+        if (step.call(dsm_get_diskgroupinfo(&key, 1, &info))) {
+            step.expect(w.tag == info.user_tag);
+            std::int64_t flags = -1;
+            if (step.call(dsm_diskgroup_flags(&info, &flags))) step.expect(flags == w.worker);
+            dsm_diskvolumeinfo_t volumes[2];
+            int avail = 0;
+            if (step.call(dsm_get_diskgroup_volumes(&info, volumes, 2, &avail)))
+                step.expect(avail == 1 && w.volume == volumes[0].name);
+        }
+        step.call(dsm_removeref_diskgroupinfo(&info));
+    }},
+    // The form that holds a reference.
+    {"volume details", DSM_OK, [](const Workload& w, Outcome& step) {
+        const dsm_diskvolume_t key = volume_record(w.volume, pool_record(w.pool));
+        dsm_diskvolumeinfo_t info{};
+        if (step.call(dsm_get_diskvolumeinfoEX(&key, 1, &info))) {
+            step.expect(w.volume == info.name && w.pool == info.diskgroup.name);
+            std::uint64_t flags = 0;
+            if (step.call(dsm_diskvolume_flags(&info, &flags))) step.expect(flags == 1000u + w.worker);
+        }
+        step.call(dsm_removeref_diskvolumeinfo(&info));
+    }},
+    {"server details", DSM_OK, [](const Workload& w, Outcome& step) {
+        const dsm_storageserver_t key = server_record(w.server);
+        dsm_storageserverinfo_t info{};
+        if (step.call(dsm_get_storageserverinfo(&key, 1, &info))) {
+            step.expect(w.server == info.stserver.name && info.property_flags == w.worker);
+            std::uint64_t flags = 0;
+            if (step.call(dsm_storageserver_flags(&info, &flags)))
+                step.expect(flags == static_cast<std::uint64_t>(w.worker));
+        }
+        step.call(dsm_removeref_storageserver(&info));
+    }},
+    {"pool list", DSM_OK, [](const Workload& w, Outcome& step) {
+        const dsm_storageserver_t none = server_record("");
+        std::vector<dsm_diskgroupinfo_t> pools(static_cast<std::size_t>(w.pools));
+        int avail = 0;
+        if (step.call(dsm_get_diskgroupinfo_list(&none, 0, 0, 0, 1, pools.data(), w.pools, &avail))) {
+            const auto mine = std::find_if(pools.begin(), pools.end(), [&](const dsm_diskgroupinfo_t& p) {
+                return w.pool == p.diskgroup.name;
+            });
+            step.expect(avail == w.pools && mine != pools.end() && w.tag == mine->user_tag);
+        }
+        step.call(dsm_removeref_diskgroupinfo_list(pools.data(), std::min(avail, w.pools)));
+    }},
+    {"missing pool", kNotFound, [](const Workload& w, Outcome& step) {
+        const dsm_diskgroup_t key = pool_record(w.pool + "-missing");
+        dsm_diskgroupinfo_t info = empty_info();
+        step.call(dsm_get_diskgroupinfo(&key, 1, &info));
+        step.expect(info.object_ref == nullptr);
+    }},
+    {"storage units", DSM_OK, [](const Workload& w, Outcome& step) {
+        dsm_ELP_lsu_t* lsus = nullptr;
+        int count = 0;
+        const int status =
+            dsm_get_ELP_LSU_list_by_storage_unit_label("127.0.0.1", w.label.c_str(), "", 0, &lsus, &count);
+        if (step.call(status))
+            step.expect(count == 1 && lsus && w.volume == lsus[0].lsu_name &&
+                        w.pool == lsus[0].diskgroup_name);
+        std::free(lsus);
+    }},
+    // The first write after a (re)start finds nothing, every later one its own value.
+    {"global attribute", DSM_OK, [](const Workload& w, Outcome& step) {
+        char old[64];
+        const std::string name = "soak.attribute." + std::to_string(w.worker);
+        if (step.call(dsm_set_global_attribute(name.c_str(), w.tag.c_str(), old, sizeof old)))
+            step.expect(old[0] == '\0' || w.tag == old);
+    }},
 };
-
-bool same(const char* field, const std::string& want) { return want == field; }
 
 }  // namespace
 
 Workload::Workload(int worker, int pools)
-    : worker_(worker), pools_(pools), pool_("pool" + std::to_string(worker)),
-      volume_("vol" + std::to_string(worker)), server_("sts" + std::to_string(worker)),
-      label_("label" + std::to_string(worker)), tag_("tag" + std::to_string(worker)) {}
+    : worker(worker), pools(pools), pool("pool" + std::to_string(worker)),
+      volume("vol" + std::to_string(worker)), server("sts" + std::to_string(worker)),
+      label("label" + std::to_string(worker)), tag("tag" + std::to_string(worker)) {}
 
 void Workload::seed(DsmControl::Control_ptr control) const {
-    DS::DiskGroupInfo_var pool = pool_value(
-        pool_, {{"DSM::flags", std::to_string(worker_)}, {"DSM::userTag", tag_}, {"DSM::storageUnitLabel", label_}});
-    pool->volumes().length(1);
-    auto* volume = new OBV_DS::DiskVolume;
-    volume->name(volume_.c_str());
-    volume->objId(("vid-" + volume_).c_str());
-    add_property(volume->properties(), "DSM::diskGroupName", pool_);
-    add_property(volume->properties(), "DSM::flags", std::to_string(1000 + worker_));
-    pool->volumes()[0] = volume;
-    dsmtest::seed(control, pool.in());
+    DS::DiskGroupInfo_var info = pool_value(pool, {{"DSM::flags", std::to_string(worker)},
+                                                   {"DSM::userTag", tag},
+                                                   {"DSM::storageUnitLabel", label}});
+    info->volumes().length(1);
+    auto* vol = new OBV_DS::DiskVolume;
+    vol->name(volume.c_str());
+    vol->objId(("vid-" + volume).c_str());
+    add_property(vol->properties(), "DSM::diskGroupName", pool);
+    add_property(vol->properties(), "DSM::flags", std::to_string(1000 + worker));
+    info->volumes()[0] = vol;
+    dsmtest::seed(control, info.in());
 
     auto* host = new OBV_DS::StorageServer;
-    host->name(server_.c_str());
-    host->objId(("sid-" + server_).c_str());
+    host->name(server.c_str());
+    host->objId(("sid-" + server).c_str());
     host->servertype("AdvancedDisk");
-    add_property(host->properties(), "DSM::flags", std::to_string(worker_));
-    DS::StorageServerInfo_var server = new OBV_DS::StorageServerInfo;
-    server->host(adopt(host));
-    server->name(server_.c_str());
-    CORBA::Any any;
-    any <<= server.in();
-    control->seed(any);
+    add_property(host->properties(), "DSM::flags", std::to_string(worker));
+    DS::StorageServerInfo_var sts = new OBV_DS::StorageServerInfo;
+    sts->host(adopt(host));
+    sts->name(server.c_str());
+    dsmtest::seed(control, sts.in());
 }
 
-std::size_t Workload::steps() { return 9; }
+Outcome Workload::run(std::size_t n) const {
+    const Step& step = kMix[n % kSteps];
+    Outcome o(step.name, step.expected);
+    const auto begin = std::chrono::steady_clock::now();
+    step.run(*this, o);
+    o.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin);
+    return o;
+}
 
-Outcome Workload::run(std::size_t n) {
-    switch (n % steps()) {
-        case 0: return pool_details();
-        case 1: return volume_details();
-        case 2: return server_details();
-        case 3: return pool_list();
-        case 4: return missing_pool();
-        case 5: return server_types();
-        case 6: return storage_units();
-        case 7: return global_attribute();
-        default: return ping();
+// The control object of a restarted service may first meet the old, broken
+// connection: a few attempts.
+void reseed(ServiceProcess& service, int workers) {
+    for (int attempt = 0;; ++attempt) {
+        try {
+            DsmControl::Control_var control = service.control(dsmlibp_get_orb(nullptr)->orb());
+            control->reset();
+            for (int i = 0; i < workers; ++i) Workload(i, workers).seed(control.in());
+            return;
+        } catch (const CORBA::SystemException&) {
+            if (attempt == 4) throw;
+        }
     }
 }
 
-Outcome Workload::pool_details() {
-    Step step("pool details");
-    const dsm_diskgroup_t key = pool_record(pool_);
-    dsm_diskgroupinfo_t info = empty_info();
-    if (step.call(dsm_get_diskgroupinfo(&key, 1, &info))) {
-        step.expect(same(info.user_tag, tag_));
-        std::int64_t flags = -1;
-        if (step.call(dsm_diskgroup_flags(&info, &flags))) step.expect(flags == worker_);
-        dsm_diskvolumeinfo_t volumes[2];
-        int avail = 0;
-        if (step.call(dsm_get_diskgroup_volumes(&info, volumes, 2, &avail)))
-            step.expect(avail == 1 && same(volumes[0].name, volume_));
+void Report::add(const std::string& who, const Outcome& o, bool clean, bool first) {
+    auto note = [&](const std::string& what) {
+        if (failures.size() < 10) failures.push_back(who + what);
+    };
+    ++steps;
+    calls += o.calls;
+    longest = std::max(longest, o.took);
+    clean_steps += clean;
+    first_after_restart += first;
+    if (o.took > call_bound * std::max(o.calls, 1)) {
+        ++overruns;
+        note(": " + std::string(o.step) + " took " + std::to_string(o.took.count()) + " ms");
     }
-    step.call(dsm_removeref_diskgroupinfo(&info));
-    return step.done();
+    // A disturbed step may also meet no connection, a broken call or an object not seeded again yet.
+    const bool excused = !clean && (o.status == o.expected || o.status == DSM_E_NO_CONNECTION ||
+                                    o.status == DSM_E_CORBA || o.status == kNotFound);
+    if (!o.ok() && !excused) {
+        ++unexpected;
+        note((clean ? (first ? ", first step after a recovery: " : ": ") : ", disturbed: ") + o.describe());
+    }
 }
 
-Outcome Workload::volume_details() {
-    Step step("volume details");
-    dsm_diskvolume_t key;
-    std::memset(&key, 0, sizeof key);
-    set(key.name, volume_);
-    key.diskgroup = pool_record(pool_);
-    dsm_diskvolumeinfo_t info;
-    std::memset(&info, 0, sizeof info);
-    if (step.call(dsm_get_diskvolumeinfoEX(&key, 1, &info))) {  // the form that holds a reference
-        step.expect(same(info.name, volume_) && same(info.diskgroup.name, pool_));
-        std::uint64_t flags = 0;
-        if (step.call(dsm_diskvolume_flags(&info, &flags))) step.expect(flags == 1000u + worker_);
-    }
-    step.call(dsm_removeref_diskvolumeinfo(&info));
-    return step.done();
+std::string Report::summary() const {
+    std::ostringstream out;
+    out << steps << " steps (" << calls << " calls), " << restarts << " restarts, " << stalls << " stalls; "
+        << clean_steps << " undisturbed steps, " << first_after_restart
+        << " of them a worker's first after a recovery; " << unexpected << " unexpected, " << overruns
+        << " over their bound; longest step " << longest.count() << " ms";
+    for (const std::string& f : failures) out << "\n  " << f;
+    return out.str();
 }
 
-Outcome Workload::server_details() {
-    Step step("server details");
-    const dsm_storageserver_t key = server_record(server_);
-    dsm_storageserverinfo_t info;
-    std::memset(&info, 0, sizeof info);
-    if (step.call(dsm_get_storageserverinfo(&key, 1, &info))) {
-        step.expect(same(info.stserver.name, server_) && info.property_flags == worker_);
-        std::uint64_t flags = 0;
-        if (step.call(dsm_storageserver_flags(&info, &flags))) step.expect(flags == static_cast<std::uint64_t>(worker_));
-    }
-    step.call(dsm_removeref_storageserver(&info));
-    return step.done();
-}
-
-Outcome Workload::pool_list() {
-    Step step("pool list");
-    const dsm_storageserver_t none = server_record("");
-    std::vector<dsm_diskgroupinfo_t> pools(static_cast<std::size_t>(pools_));
-    int avail = 0;
-    if (step.call(dsm_get_diskgroupinfo_list(&none, 0, 0, 0, 1, pools.data(), pools_, &avail))) {
-        const auto mine = std::find_if(pools.begin(), pools.end(), [&](const dsm_diskgroupinfo_t& p) {
-            return same(p.diskgroup.name, pool_);
+Report outage(ServiceProcess& service, int workers, int call_timeout_ms, const std::vector<Disturbance>& plan,
+              int quiet_after_ms) {
+    std::atomic<bool> stop{false};
+    std::atomic<long> generation{0};  // odd while the service is disturbed
+    std::mutex mutex;                 // guards report
+    Report report(call_timeout_ms);
+    reseed(service, workers);
+    std::vector<std::thread> threads;
+    for (int id = 0; id < workers; ++id) {
+        threads.emplace_back([&, id] {
+            const Workload work(id, workers);
+            long recovered_at = -1;  // the recovery whose first step this worker has made
+            for (std::size_t n = 0; !stop; ++n) {
+                const long began = generation;
+                const Outcome o = work.run(n);
+                const bool clean = began % 2 == 0 && began == generation;
+                const bool first = clean && began != recovered_at;
+                if (clean) recovered_at = began;
+                std::lock_guard<std::mutex> lock(mutex);
+                report.add("worker " + std::to_string(id), o, clean, first);
+            }
         });
-        step.expect(avail == pools_ && mine != pools.end() && same(mine->user_tag, tag_));
     }
-    step.call(dsm_removeref_diskgroupinfo_list(pools.data(), std::min(avail, pools_)));
-    return step.done();
-}
-
-Outcome Workload::missing_pool() {
-    Step step("missing pool", kNotFound);
-    const dsm_diskgroup_t key = pool_record(pool_ + "-missing");
-    dsm_diskgroupinfo_t info = empty_info();
-    step.call(dsm_get_diskgroupinfo(&key, 1, &info), kNotFound);
-    step.expect(info.object_ref == nullptr);
-    return step.done();
-}
-
-Outcome Workload::server_types() {
-    Step step("server types");
-    const int subtype = worker_ % 4;
-    char name[65] = {0};
-    std::uint32_t back = 99;
-    if (step.call(dsm_get_storageserver_type(subtype, name, sizeof name)) &&
-        step.call(dsm_get_disk_subtype(name, &back)))
-        step.expect(back == static_cast<std::uint32_t>(subtype));
-    return step.done();
-}
-
-Outcome Workload::storage_units() {
-    Step step("storage units");
-    dsm_ELP_lsu_t* lsus = nullptr;
-    int count = 0;
-    if (step.call(dsm_get_ELP_LSU_list_by_storage_unit_label("127.0.0.1", label_.c_str(), "", 0, &lsus, &count)))
-        step.expect(count == 1 && lsus && same(lsus[0].lsu_name, volume_) && same(lsus[0].diskgroup_name, pool_));
-    std::free(lsus);
-    return step.done();
-}
-
-Outcome Workload::global_attribute() {
-    Step step("global attribute");
-    char old[64];
-    const std::string name = "soak.attribute." + std::to_string(worker_);
-    // The first write after a (re)start finds nothing, every later one its own value.
-    if (step.call(dsm_set_global_attribute(name.c_str(), tag_.c_str(), old, sizeof old)))
-        step.expect(old[0] == '\0' || same(old, tag_));
-    return step.done();
-}
-
-Outcome Workload::ping() {
-    Step step("ping");
-    step.call(dsmlib_ping());
-    return step.done();
+    std::exception_ptr failed;  // the workers stop and are joined first
+    try {
+        for (const Disturbance& d : plan) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(d.quiet_before_ms));
+            ++generation;
+            if (d.kind == Disturbance::kKill) {
+                service.kill();
+                std::this_thread::sleep_for(std::chrono::milliseconds(d.span_ms));
+                service.start(service.port());
+                reseed(service, workers);
+            } else {
+                ::kill(service.pid(), SIGSTOP);
+                std::this_thread::sleep_for(std::chrono::milliseconds(d.span_ms));
+                ::kill(service.pid(), SIGCONT);
+            }
+            ++generation;
+            std::lock_guard<std::mutex> lock(mutex);
+            ++(d.kind == Disturbance::kKill ? report.restarts : report.stalls);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(quiet_after_ms));
+    } catch (...) {
+        failed = std::current_exception();
+    }
+    stop = true;
+    for (std::thread& t : threads) t.join();
+    if (failed) std::rethrow_exception(failed);
+    return report;
 }
 
 }  // namespace dsmtest

@@ -1,7 +1,6 @@
 #include "ServiceProcess.h"
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -12,30 +11,16 @@
 #include <unistd.h>
 #include <vector>
 
-namespace {
-
 using Clock = std::chrono::steady_clock;
 
-int read_port(const std::string& path) {
-    std::ifstream in(path);
-    int port = 0;
-    return (in >> port) ? port : 0;
-}
-
-}  // namespace
-
-ServiceProcess::ServiceProcess(std::string exe, std::string address)
-    : exe_(std::move(exe)), address_(std::move(address)) {
+ServiceProcess::ServiceProcess() {
     char templ[] = "/tmp/dsmservice-XXXXXX";
     if (!mkdtemp(templ)) throw std::runtime_error("mkdtemp failed");
     dir_ = templ;
 }
 
 ServiceProcess::~ServiceProcess() {
-    try {
-        stop();
-    } catch (...) {
-    }
+    stop();
     std::remove((dir_ + "/ready").c_str());
     rmdir(dir_.c_str());
 }
@@ -44,13 +29,10 @@ void ServiceProcess::start(int port) {
     if (running()) stop();
     const std::string ready = dir_ + "/ready";
     std::remove(ready.c_str());
-    std::vector<std::string> args = {exe_, "--port", std::to_string(port), "--address", address_,
+    std::vector<std::string> args = {DSM_SERVICE_EXE, "--port", std::to_string(port), "--address", address_,
                                       "--ready-file", ready};
     if (control_) args.push_back("--control");
-    if (!db_path_.empty()) {
-        args.push_back("--db");
-        args.push_back(db_path_);
-    }
+    if (!db_path_.empty()) args.insert(args.end(), {"--db", db_path_});
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(&a[0]);
     argv.push_back(nullptr);
@@ -60,13 +42,13 @@ void ServiceProcess::start(int port) {
     if (pid_ == 0) {
         // A test that crashes must not leave its service running.
         prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (getppid() != parent) _exit(127);
-        execv(exe_.c_str(), argv.data());
+        if (getppid() == parent) execv(DSM_SERVICE_EXE, argv.data());
         _exit(127);
     }
     const auto deadline = Clock::now() + std::chrono::seconds(10);
     while (Clock::now() < deadline) {
-        if ((port_ = read_port(ready)) > 0) return;
+        std::ifstream in(ready);
+        if (in >> port_ && port_ > 0) return;
         int status = 0;
         if (waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
@@ -78,30 +60,18 @@ void ServiceProcess::start(int port) {
     throw std::runtime_error("dsmservice was not ready within 10 s");
 }
 
-void ServiceProcess::reap(int signal, int wait_ms) {
+void ServiceProcess::reap(int signal) {
     if (!running()) return;
     ::kill(pid_, signal);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(wait_ms);
-    while (Clock::now() < deadline) {
-        if (waitpid(pid_, &status_, WNOHANG) == pid_) {
-            pid_ = -1;
-            return;
-        }
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    bool reaped = false;
+    while (!(reaped = waitpid(pid_, &status_, WNOHANG) == pid_) && Clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!reaped) {
+        ::kill(pid_, SIGKILL);
+        waitpid(pid_, &status_, 0);
     }
-    ::kill(pid_, SIGKILL);
-    waitpid(pid_, &status_, 0);
     pid_ = -1;
-}
-
-void ServiceProcess::stop() { reap(SIGTERM, 5000); }
-
-void ServiceProcess::kill() { reap(SIGKILL, 5000); }
-
-void ServiceProcess::restart() {
-    const int port = port_;
-    stop();
-    start(port);
 }
 
 std::string ServiceProcess::corbaloc(const char* key) const {
